@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class BrushStamp;
+
+// An 8-bit grayscale picture, one byte per pixel, rows without padding,
+// row 0 at the bottom of the picture. 255 is white paper, 0 full ink.
+class GrayImage {
+  public:
+    GrayImage() = default;
+    ~GrayImage();
+    GrayImage(const GrayImage&) = delete;
+    GrayImage& operator=(const GrayImage&) = delete;
+
+    // Allocates width x height bytes (contents undefined). Returns 0 and leaves
+    // the image without pixels (size unchanged) when the size is negative,
+    // overflows or cannot be allocated.
+    int Create(int width, int height);
+    int Free();
+    int Fill(int value);
+    unsigned char* GetData() { return m_pData; }
+    const unsigned char* GetData() const { return m_pData; }
+    // Replaces the pointer without releasing the old buffer.
+    void SetData(unsigned char* data) { m_pData = data; }
+    int GetWidth() const { return m_nWidth; }
+    int GetHeight() const { return m_nHeight; }
+    // Number of pixels as a size; 0 without pixels.
+    std::size_t PixelCount() const;
+
+    int DrawStamp(const BrushStamp& stamp, int x, int y, int mode, int pressure);
+    int DrawLine(const BrushStamp& stamp, int x0, int y0, int x1, int y1, int mode, int pressure);
+
+    // Exchanges buffers and sizes with another image (used to swap in fully read data).
+    void Swap(GrayImage& other) noexcept;
+
+  private:
+    // One dab with a 64-bit centre, so lines near the int limits cannot overflow; p is 0..255.
+    static void DrawDab(unsigned char* data, int width, int height, const BrushStamp& stamp,
+                        std::int64_t x, std::int64_t y, int mode, unsigned p);
+
+    unsigned char* m_pData = nullptr;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+};
