@@ -1,6 +1,7 @@
 #include "framework/WinApp.h"
 
 #include <QFileInfo>
+#include <QScreen>
 #include <QSettings>
 
 #include "framework/CommandIds.h"
@@ -80,6 +81,9 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(const QString& path, bool addToM
     if (createdFrame) {
         for (CView* v : doc->GetViews()) v->OnInitialUpdate();
         m_pFrame->OnUpdateFrameTitle();
+        // Without a window manager "maximised" means nothing, so start at the screen's size.
+        if (QScreen* screen = m_pFrame->screen())
+            m_pFrame->setGeometry(screen->availableGeometry());
         m_pFrame->showMaximized();
     }
     return doc;

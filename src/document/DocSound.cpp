@@ -1,0 +1,41 @@
+#include <cstdint>
+
+#include "document/LumvaneDoc.h"
+#include "framework/Ui.h"
+
+int CLumvaneDoc::GetSoundSampleRate() const {
+    if (!m_bSoundLoaded || m_pWaveFormat.size() < 8) return -1;
+    const unsigned char* f = m_pWaveFormat.data() + 4;
+    return static_cast<int>(
+        static_cast<std::uint32_t>(f[0]) | (static_cast<std::uint32_t>(f[1]) << 8) |
+        (static_cast<std::uint32_t>(f[2]) << 16) | (static_cast<std::uint32_t>(f[3]) << 24));
+}
+
+void CLumvaneDoc::OnSound() {
+    m_bSoundOn = m_bSoundOn ? 0 : 1;
+}
+
+void CLumvaneDoc::CloseSound() {
+    if (m_hWaveOut) {
+        m_hWaveOut->Reset();
+        m_hWaveOut.reset();
+    }
+    m_waveHeader = WaveHeader();
+}
+
+void CLumvaneDoc::PlaySoundFrames(int first, int count) {
+    if (!m_bSoundOn || !m_bSoundLoaded || count <= 0 || !m_hWaveOut || m_nFps <= 0) return;
+    m_hWaveOut->Reset();
+    m_waveHeader = WaveHeader();
+    // 64-bit products: a long track at a high rate overflows 32 bits.
+    const std::int64_t rate = GetSoundSampleRate();
+    const std::int64_t offset = static_cast<std::int64_t>(first) * rate / m_nFps;
+    std::int64_t length = static_cast<std::int64_t>(count) * rate / m_nFps;
+    if (offset < 0 || offset >= m_nSoundBytes) return;
+    if (length > m_nSoundBytes - offset) length = m_nSoundBytes - offset;
+    if (length <= 0) return;
+    m_waveHeader.pData = m_pSoundData.get() + offset;
+    m_waveHeader.nLength = static_cast<std::size_t>(length);
+    if (!m_hWaveOut->Play(m_waveHeader.pData, m_waveHeader.nLength))
+        AfxMessageBox(QStringLiteral("Could not write wave header"));
+}

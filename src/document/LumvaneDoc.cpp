@@ -1,0 +1,111 @@
+#include "document/LumvaneDoc.h"
+
+#include <cstring>
+
+#include "framework/CmdTarget.h"
+
+namespace {
+struct BrushDefault {
+    int size;
+    int hardness;
+};
+constexpr BrushDefault kBrushDefaults[CLumvaneDoc::kBrushCount] = {
+    {2, 20}, {3, 20}, {4, 20}, {5, 20}, {6, 20}, {5, 0}, {10, 0}, {15, 0}, {20, 0}, {25, 0}};
+}  // namespace
+
+CLumvaneDoc::CLumvaneDoc() {
+    for (int i = 0; i < kBrushCount; ++i)
+        m_brushes[i].Build(kBrushDefaults[i].size, kBrushDefaults[i].hardness);
+    BuildCommandTable();
+}
+
+CLumvaneDoc::~CLumvaneDoc() {
+    CloseSound();
+}
+
+int CLumvaneDoc::SaveUndo() {
+    const GrayImage& cur = m_frames[m_nCurrentFrame];
+    if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
+        std::memcpy(m_undoImage.GetData(), cur.GetData(), cur.PixelCount());
+    m_bUndoValid = 1;
+    SetModifiedFlag(true);
+    return 1;
+}
+
+int CLumvaneDoc::CreateAnimation(int width, int height) {
+    // Allocate everything first so that a failure leaves the open animation untouched.
+    GrayImage frame, undo, clip;
+    if (!frame.Create(width, height) || !undo.Create(width, height) || !clip.Create(width, height))
+        return 0;
+    frame.Fill(255);
+    for (GrayImage& f : m_frames) f.Free();
+    m_frames[0].Swap(frame);
+    m_undoImage.Swap(undo);
+    m_clipImage.Swap(clip);
+    m_nWidth = width;
+    m_nHeight = height;
+    m_nFrameCount = 1;
+    m_nCurrentFrame = 0;
+    m_bUndoValid = 0;
+    m_bClipValid = 0;
+    m_bEraser = 0;
+    m_bViewsReady = 0;
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+    return 1;
+}
+
+void CLumvaneDoc::BuildCommandTable() {
+    // Nothing that touches frames runs before an animation exists.
+    auto has = [this] { return m_nFrameCount > 0; };
+    auto enableIf = [this](CCmdUI* ui, bool on) { ui->Enable(on); };
+
+    OnCommand(ID_EDIT_CLEARFRAME, [this] { OnClearFrame(); });
+    OnUpdateCommand(ID_EDIT_CLEARFRAME, [=](CCmdUI* ui) { enableIf(ui, has()); });
+    OnCommand(ID_EDIT_UNDO, [this] { OnEditUndo(); });
+    OnUpdateCommand(ID_EDIT_UNDO, [=, this](CCmdUI* ui) { enableIf(ui, has() && m_bUndoValid); });
+    OnCommand(ID_EDIT_COPY, [this] { OnCopy(); });
+    OnUpdateCommand(ID_EDIT_COPY, [=](CCmdUI* ui) { enableIf(ui, has()); });
+    OnCommand(ID_EDIT_PASTE, [this] { OnPaste(); });
+    OnUpdateCommand(ID_EDIT_PASTE, [=, this](CCmdUI* ui) { enableIf(ui, has() && m_bClipValid); });
+    OnCommand(ID_EDIT_PASTELINES, [this] { OnPasteLines(); });
+    OnUpdateCommand(ID_EDIT_PASTELINES,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_bClipValid); });
+    OnCommand(ID_EDIT_BOXSELECTION, [this] { OnBoxSelection(); });
+    OnUpdateCommand(ID_EDIT_BOXSELECTION, [this](CCmdUI* ui) { ui->SetCheck(m_bBoxSelect); });
+
+    OnCommand(ID_FRAMES_FIRSTFRAME, [this] { OnFirstFrame(); });
+    OnUpdateCommand(ID_FRAMES_FIRSTFRAME,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_nCurrentFrame > 0); });
+    OnCommand(ID_FRAMES_PREVFRAME, [this] { OnPrevFrame(); });
+    OnUpdateCommand(ID_FRAMES_PREVFRAME,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_nCurrentFrame > 0); });
+    OnCommand(ID_FRAMES_NEXTFRAME, [this] { OnNextFrame(); });
+    OnUpdateCommand(ID_FRAMES_NEXTFRAME, [=, this](CCmdUI* ui) {
+        enableIf(ui, has() && m_nCurrentFrame < m_nFrameCount - 1);
+    });
+    OnCommand(ID_FRAMES_LASTFRAME, [this] { OnLastFrame(); });
+    OnUpdateCommand(ID_FRAMES_LASTFRAME, [=, this](CCmdUI* ui) {
+        enableIf(ui, has() && m_nCurrentFrame < m_nFrameCount - 1);
+    });
+    OnCommand(ID_FRAMES_ADDFRAME, [this] { OnAddFrame(); });
+    OnUpdateCommand(ID_FRAMES_ADDFRAME,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_nFrameCount < 499); });
+    OnCommand(ID_FRAMES_DELETEFRAME, [this] { OnDeleteFrame(); });
+    OnUpdateCommand(ID_FRAMES_DELETEFRAME,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_nFrameCount > 1); });
+
+    OnCommand(ID_AUDIO_SOUND, [this] { OnSound(); });
+    OnUpdateCommand(ID_AUDIO_SOUND, [this](CCmdUI* ui) {
+        // Without a track the check mark is left as it was.
+        ui->Enable(m_bSoundLoaded != 0);
+        if (m_bSoundLoaded) ui->SetCheck(m_bSoundOn);
+    });
+    OnCommand(ID_VIEW_ONIONSKIN, [this] { OnOnionSkin(); });
+    OnUpdateCommand(ID_VIEW_ONIONSKIN, [=, this](CCmdUI* ui) {
+        enableIf(ui, has());
+        ui->SetCheck(m_bOnionSkin);
+    });
+    OnCommand(ID_FILE_REVERTTOSAVED, [this] { OnRevertToSaved(); });
+    OnUpdateCommand(ID_FILE_REVERTTOSAVED,
+                    [this](CCmdUI* ui) { ui->Enable(!GetPathName().isEmpty()); });
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "document/Resource.h"
+#include "document/WaveOut.h"
+#include "framework/Document.h"
+#include "raster/BrushStamp.h"
+#include "raster/GrayImage.h"
+
+// A rectangle in top-down frame pixels; right and bottom are exclusive.
+struct LRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+    bool operator==(const LRect&) const = default;
+};
+
+// The one animation document: frames, brushes, undo snapshot, copy buffer, modes, playback
+// rate and sound track. Views and commands read and change its fields directly.
+//
+// Commands whose handlers live in higher layers (Play, Frame Settings, Audio Load, Export,
+// Brush Settings) are added to this document's command table by those layers with
+// OnCommand / OnUpdateCommand; until then they are disabled.
+class CLumvaneDoc : public CDocument {
+  public:
+    static constexpr int kMaxFrames = 500;
+    static constexpr int kBrushCount = 10;
+    static constexpr int kMaxOnionFrames = 8;
+
+    CLumvaneDoc();
+    ~CLumvaneDoc() override;
+
+    // ---- fields, in declaration order ----
+    QString m_szSoundPath;
+    int m_bSoundOn = 1;
+    std::vector<unsigned char> m_pWaveFormat;  // the "fmt " chunk body; empty when none
+    std::unique_ptr<IWaveOut> m_hWaveOut;
+    GrayImage m_undoImage;
+    GrayImage m_clipImage;
+    int m_nClipWidth = 0;
+    int m_nClipHeight = 0;
+    int m_bSoundLoaded = 0;
+    int m_nSoundBytes = 0;
+    std::unique_ptr<unsigned char[]> m_pSoundData;
+    WaveHeader m_waveHeader;
+    int m_nOnionCount = 0;
+    int m_onionFrames[kMaxOnionFrames] = {};
+    int m_bViewsReady = 0;
+    int m_nDrawBrush = 0;
+    int m_nEraseBrush = 9;
+    int m_nCurrentFrame = 0;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nFrameCount = 0;
+    int m_bUndoValid = 0;
+    int m_bClipValid = 0;
+    int m_bEraser = 0;
+    GrayImage m_frames[kMaxFrames];
+    BrushStamp m_brushes[kBrushCount];
+    int m_bOnionSkin = 0;
+    int m_bBoxSelect = 0;
+    LRect m_rcSelect = {10, 10, 100, 100};
+    int m_nFps = 25;
+    int m_bShowEveryFrame = 0;
+
+    // ---- operations ----
+    // Copies the current frame into the undo snapshot, enables Undo, marks the document
+    // modified. Returns 1.
+    int SaveUndo();
+    // The stamp of the active tool: the eraser's when m_bEraser is set.
+    int ActiveBrushIndex() const { return m_bEraser ? m_nEraseBrush : m_nDrawBrush; }
+    BrushStamp& ActiveBrush() { return m_brushes[ActiveBrushIndex()]; }
+    GrayImage& CurrentFrame() { return m_frames[m_nCurrentFrame]; }
+
+    // Makes a fresh animation of one white frame (steps after the New Animation dialog):
+    // returns 0 and changes nothing when the pixels cannot be allocated.
+    int CreateAnimation(int width, int height);
+
+    // ---- framework overrides ----
+    void Serialize(CArchive& ar) override;
+    int OnNewDocument() override;
+
+    // ---- command handlers ----
+    void OnClearFrame();
+    void OnEditUndo();
+    void OnAddFrame();
+    void OnDeleteFrame();
+    void OnFirstFrame();
+    void OnPrevFrame();
+    void OnNextFrame();
+    void OnLastFrame();
+    void OnOnionSkin();
+    void OnRevertToSaved();
+    void OnCopy();
+    void OnPaste();
+    void OnPasteLines();
+    void OnBoxSelection();
+    void OnSound();
+
+    // ---- sound track ----
+    // Plays the slice of the sound track that belongs to frames first .. first + count - 1.
+    void PlaySoundFrames(int first, int count);
+    // Samples per second of the loaded track, or -1 without one.
+    int GetSoundSampleRate() const;
+    // Stops output and closes the device.
+    void CloseSound();
+
+  private:
+    void BuildCommandTable();
+};
