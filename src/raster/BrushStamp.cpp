@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <new>
 
-namespace {
-constexpr int kMaxStampSize = 10000;
-}  // namespace
+#include "raster/FastDivide.h"
 
 BrushStamp::~BrushStamp() {
     Release();
@@ -25,7 +23,7 @@ void BrushStamp::Release() {
 
 int BrushStamp::Build(int size, int hardness) {
     Release();
-    if (size < 1 || size > kMaxStampSize) return 1;
+    if (size < 1 || size > raster::kMaxStampSize) return 1;
 
     // A damaged file may carry any hardness; the product must not overflow, and a core beyond
     // the int range already makes the mask all 0 (or all 255 when negative).

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +17,15 @@ using raster::ScaleDivider;
 constexpr int kChunk = 64;
 // Sample span one chunk can need: 64 columns spread by at most 255 / 127.
 constexpr int kSampleSpan = 2 * kChunk + 8;
+
+// Dividers for every pressure scale (p >> 1) + 127, so a dab needs no hardware divide at all.
+constexpr auto kScaleDividers = [] {
+    std::array<ScaleDivider, 128> dividers{};
+    for (std::uint32_t half = 0; half < dividers.size(); ++half) {
+        dividers[half] = ScaleDivider(half + 127);
+    }
+    return dividers;
+}();
 
 void Ink(unsigned char* __restrict px, const unsigned char* __restrict t, int count) {
     for (int j = 0; j < count; ++j) {
@@ -42,7 +52,7 @@ void GrayImage::DrawDab(unsigned char* data, int width, int height, const BrushS
         return;
     }
     const int half = size / 2;
-    const ScaleDivider scale((p >> 1) + 127);
+    const ScaleDivider scale = kScaleDividers[(p >> 1) & 127];
     const int lastSample = size - 2;  // the 2 x 2 average reads one element further
     const auto boxSide = static_cast<std::size_t>(size - 1);
 

@@ -88,6 +88,19 @@ TEST(Div255, ExactForEveryDividendTheDabsProduce) {
     }
 }
 
+TEST(ScaleDivider, ExactForEveryPressureScaleAndOffset) {
+    for (std::uint32_t divisor = 127; divisor <= 254; ++divisor) {
+        const raster::ScaleDivider divider(divisor);
+        for (std::uint32_t n = 0; n <= raster::kMaxScaleDividend; ++n) {
+            ASSERT_EQ(divider.Divide(n), n / divisor) << n << " / " << divisor;
+        }
+        for (int n : {-1, -254, -255, -256, -5000 * 255}) {
+            ASSERT_EQ(divider.DivideSigned(n), n / static_cast<int>(divisor))
+                << n << " / " << divisor;
+        }
+    }
+}
+
 // Size 4, hardness 0 at (4, 4) on 8 x 8: the pixels from 2 to 4 fall into three classes.
 TEST(DrawStamp, EightByEightDab) {
     struct Case {
@@ -226,7 +239,12 @@ TEST(DrawStamp, MatchesReferenceModel) {
 
         GrayImage framed;
         ASSERT_EQ(framed.Create(width, height), 1);
-        unsigned char* own = framed.GetData();
+        // Hand the image's own buffer back however the checks below leave the scope.
+        struct Restore {
+            GrayImage& image;
+            unsigned char* own;
+            ~Restore() { image.SetData(own); }
+        } restore{framed, framed.GetData()};
         framed.SetData(buffer.data() + kGuard);
 
         const int half = size / 2;
@@ -245,7 +263,6 @@ TEST(DrawStamp, MatchesReferenceModel) {
             ReferenceStamp(expected.data() + kGuard, width, height, stamp, x, y, mode, pressure);
             ASSERT_EQ(buffer, expected);
         }
-        framed.SetData(own);
     }
 }
 
