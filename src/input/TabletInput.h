@@ -1,0 +1,22 @@
+#pragma once
+
+class QWidget;
+class QTabletEvent;
+
+// Pen pressure for the drawing view. The view keeps m_bTablet; these calls are its tablet
+// life: binding at construction, the context at window creation and destruction, one
+// pressure read per pointer event, and the packets Qt delivers as tablet events.
+namespace TabletInput {
+// Binds the tablet driver; shows the failure message, if any. Returns the new m_bTablet.
+int Bind();
+// Opens the context for the view's window when bTablet is 1. Returns the new m_bTablet.
+int OpenContext(QWidget* view, int bTablet);
+// The next queued pressure, or -1 when the view is minimised or none is waiting.
+int ReadTabletPressure(QWidget* view);
+// Closes the context, if one is open.
+void CloseContext();
+// Releases the driver, if it was loaded.
+void Release();
+// Queues one packet for a tablet event that reached the view.
+void OnTabletEvent(QTabletEvent* event);
+}  // namespace TabletInput

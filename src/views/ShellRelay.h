@@ -1,0 +1,19 @@
+#pragma once
+
+// What the drawing view and the timeline ask of the main window. Until a main window
+// registers itself, there is no target and the calls are skipped.
+class IShellRelay {
+  public:
+    virtual ~IShellRelay() = default;
+    // Rebuilds the brush bar's ten previews from the document's stamps.
+    virtual int RebuildBrushBar() = 0;
+    // Checks the brush button of that index and sets the eraser toggle to match m_bEraser.
+    virtual int UpdateBrushBar(int brushIndex) = 0;
+    // Shows frame index + 1 in the brush bar's number box.
+    virtual void ShowFrameNumber(int frameIndex) = 0;
+    // Makes the drawing view active and hands it a digit key's offset (-4 .. +4).
+    virtual void RelayFrameKey(int offset) = 0;
+};
+
+IShellRelay* ShellRelay();
+void SetShellRelay(IShellRelay* relay);
