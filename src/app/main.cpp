@@ -1,22 +1,17 @@
 #include <QApplication>
-#include <memory>
 
-#include "app/ProvisionalFrame.h"
-#include "document/LumvaneDoc.h"
-#include "framework/WinApp.h"
+#include "app/LumvaneApp.h"
+#include "framework/FrameWnd.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Lumvane"));
-    CWinApp app(QStringLiteral("Lumvane"));
-    app.AddDocTemplate(std::make_unique<CSingleDocTemplate>(
-        QStringLiteral("Lumvane\n\nLumvane\nLumvane Animation Files (*.anm)\n.anm\n"
-                       "Lumvane.Document\nLumvane Animation Document"),
-        [] { return new CLumvaneDoc(); },
-        [](CDocument* doc) { return new CProvisionalFrame(static_cast<CLumvaneDoc*>(doc)); }));
-    app.LoadStdProfileSettings(4);
-    app.OnFileNew();
+    CLumvaneApp app;
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    if (!app.InitInstance(arguments)) return 0;
+    // A cancelled start leaves no main window: the program ends without a message.
     if (!AfxGetMainWnd()) return 0;
     return qapp.exec();
 }
