@@ -78,9 +78,9 @@ TEST_F(StartupTest, CancelledStartsEndWithoutAMessage) {
     ui.m_dialogScripts = {Press(IDOK), Press(IDC_CREATE_NEW), Press(IDCANCEL)};
     EXPECT_EQ(app->InitInstance({}), 1);
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
-    EXPECT_EQ(ui.m_dialogTitles, (QStringList{QStringLiteral("Lumvane Disclaimer"),
-                                              QStringLiteral("Lumvane"),
-                                              QStringLiteral("New Animation")}));
+    EXPECT_EQ(ui.m_dialogTitles,
+              (QStringList{QStringLiteral("Lumvane Disclaimer"), QStringLiteral("Lumvane"),
+                           QStringLiteral("New Animation")}));
     EXPECT_TRUE(ui.m_messages.empty());
 }
 
@@ -90,8 +90,8 @@ TEST_F(StartupTest, OpenExistingThenCancelInTheFileDialogEnds) {
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
     ASSERT_EQ(ui.m_fileRequests.size(), 1u);
     EXPECT_TRUE(ui.m_fileRequests[0].open);
-    EXPECT_TRUE(ui.m_fileRequests[0].filter.startsWith(
-        QStringLiteral("Lumvane Animation Files (*.anm)")));
+    EXPECT_TRUE(
+        ui.m_fileRequests[0].filter.startsWith(QStringLiteral("Lumvane Animation Files (*.anm)")));
     EXPECT_TRUE(ui.m_messages.empty());
 }
 
@@ -259,7 +259,8 @@ TEST_F(StartupTest, FileTypeIsWrittenOnlyWhenMissingOrChanged) {
     QFile m(mime);
     ASSERT_TRUE(m.open(QIODevice::ReadOnly));
     const QString xml = QString::fromUtf8(m.readAll());
-    EXPECT_TRUE(xml.contains(QStringLiteral("<mime-type type=\"application/x-lumvane-animation\">")));
+    EXPECT_TRUE(
+        xml.contains(QStringLiteral("<mime-type type=\"application/x-lumvane-animation\">")));
     EXPECT_TRUE(xml.contains(QStringLiteral("<glob pattern=\"*.anm\"/>")));
     EXPECT_TRUE(xml.contains(QStringLiteral("<comment>Lumvane Animation Document</comment>")));
     EXPECT_TRUE(QFile::exists(data + QStringLiteral("/icons/hicolor/48x48/apps/lumvane.png")));
