@@ -24,7 +24,6 @@ CDisclaimerDlg::CDisclaimerDlg(QWidget* parent)
     : CDialog(QStringLiteral("Lumvane Disclaimer"), parent) {
     // Neither a system menu nor a close box: the question must be answered.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    setMinimumWidth(DluX(350));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(DluX(7), DluY(7), DluX(7), DluY(7));
     layout->setSpacing(DluY(5));
@@ -49,6 +48,8 @@ CDisclaimerDlg::CDisclaimerDlg(QWidget* parent)
     RegisterButton(IDOK, yes);
     RegisterButton(IDCANCEL, no);
     yes->setFocus();
+    setFixedWidth(DluX(350));
+    setFixedHeight(layout->totalHeightForWidth(DluX(350)));
 }
 
 QStringList CDisclaimerDlg::Texts() {
@@ -64,7 +65,10 @@ QStringList CDisclaimerDlg::Texts() {
 }
 
 CStartDlg::CStartDlg(QWidget* parent) : CDialog(QStringLiteral("Lumvane"), parent) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     auto* layout = new QHBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(DluX(7), DluY(7), DluX(7), DluY(7));
     layout->setSpacing(DluX(7));
     auto* create = new QPushButton(QStringLiteral("Create New Animation"), this);
@@ -87,10 +91,13 @@ CStartDlg::CStartDlg(QWidget* parent) : CDialog(QStringLiteral("Lumvane"), paren
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(QStringLiteral("About Lumvane"), parent) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     auto* layout = new QGridLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->setContentsMargins(DluX(11), DluY(10), DluX(11), DluY(10));
     layout->setHorizontalSpacing(DluX(10));
-    layout->setVerticalSpacing(DluY(2));
+    layout->setVerticalSpacing(DluY(1));
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/lumvane/lumvane-48.png")).pixmap(48, 48));
     icon->setObjectName(QStringLiteral("icon"));
@@ -105,12 +112,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CDialog(QStringLiteral("About Lumvane"),
     layout->setRowMinimumHeight(1, DluY(8));
     int row = 2;
     for (const QString& line : KeySummary()) {
-        auto* label = new QLabel(line, this);
-        label->setWordWrap(true);
-        layout->addWidget(label, row++, 1, 1, 2);
+        layout->addWidget(new QLabel(line, this), row++, 1, 1, 2);
     }
     layout->setColumnStretch(1, 1);
-    setMinimumWidth(DluX(233));
 }
 
 QStringList CAboutDlg::KeySummary() {
