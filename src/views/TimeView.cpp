@@ -64,6 +64,14 @@ CLumvaneDoc* CTimeView::GetLumvaneDoc() const {
     return static_cast<CLumvaneDoc*>(GetDocument());
 }
 
+QSize CTimeView::sizeHint() const {
+    return QSize(100, 50);
+}
+
+QSize CTimeView::minimumSizeHint() const {
+    return QSize(0, horizontalScrollBar()->sizeHint().height());
+}
+
 int CTimeView::FrameCount() const {
     const CLumvaneDoc* doc = GetLumvaneDoc();
     return doc ? doc->m_nFrameCount : 0;

@@ -37,6 +37,9 @@ class CTimeView : public QAbstractScrollArea, public CView {
 
     CLumvaneDoc* GetLumvaneDoc() const;
     QWidget* GetWidget() override { return this; }
+    // The splitter gives the strip 75 pixels and lets it shrink to its scroll bar.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     // Acts on hints with bit 2 only: recomputes the scroll limit and repaints.
     void OnUpdate(CView* sender, int hint, void* pHint) override;

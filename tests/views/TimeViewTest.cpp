@@ -172,6 +172,12 @@ TEST(TimeView, ScrollLimitsAfterResizeAndAfterUpdate) {
     }
 }
 
+TEST(TimeView, StripCanShrinkToTheSplittersMinimumRow) {
+    CTimeView view;
+    EXPECT_LE(view.minimumSizeHint().height(), 25);
+    EXPECT_EQ(view.sizeHint(), QSize(100, 50));
+}
+
 TEST(TimeView, ScrollCodes) {
     using V = CTimeView;
     struct Case {
