@@ -8,6 +8,29 @@
 
 #include "document/LumvaneDoc.h"
 
+// ---- playback and sound-track menus (stand-in until the shell's menus) ----
+static void AddPlaybackMenus(CFrameWnd* frame, QMenuBar* bar) {
+    QMenu* frames = bar->addMenu(QStringLiteral("&Frames"));
+    frame->WatchMenu(frames);
+    frames->addAction(frame->AddCommand(ID_FRAMES_PLAY, QStringLiteral("&Play"),
+                                        {QKeySequence(Qt::Key_P)},
+                                        QStringLiteral("Plays the animation\nPlay")));
+    frames->addSeparator();
+    frames->addAction(
+        frame->AddCommand(ID_FRAMES_SETTINGS, QStringLiteral("&Settings"), {},
+                          QStringLiteral("Adjust Frame Rate Settings\nFrame Settings")));
+    QMenu* audio = bar->addMenu(QStringLiteral("&Audio"));
+    frame->WatchMenu(audio);
+    audio->addAction(
+        frame->AddCommand(ID_AUDIO_LOAD, QStringLiteral("&Load"), {QKeySequence(Qt::Key_L)},
+                          QStringLiteral("Loads an audio file to be played with animation")));
+    audio->addSeparator();
+    audio->addAction(frame->AddCommand(ID_AUDIO_SOUND, QStringLiteral("&Sound"),
+                                       {QKeySequence(Qt::Key_S)},
+                                       QStringLiteral("Disables/Enables Sound\nSound ON/OFF")));
+}
+// ---- end of playback menus ----
+
 CProvisionalView::CProvisionalView(CLumvaneDoc* doc, QWidget* parent) : QWidget(parent) {
     doc->AddView(this);
     setFocusPolicy(Qt::StrongFocus);
@@ -69,5 +92,6 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     WatchMenu(file);
     file->addAction(AddCommand(ID_APP_EXIT, QStringLiteral("E&xit")));
+    AddPlaybackMenus(this, menuBar());
     statusBar()->showMessage(IdleText());
 }
