@@ -3,6 +3,8 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QByteArray>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QThread>
@@ -25,16 +27,22 @@ bool ToAudioFormat(const std::vector<unsigned char>& block, QAudioFormat& out) {
     return true;
 }
 
-// Lives in the device's thread and owns the sink there. The sink runs in push mode: a short
-// timer writes no more than the sink has room for, then one buffer of silence so that a slice
-// shorter than the sink's pre-buffer still starts and plays to its end.
+// Lives in the device's thread and owns the sink there. The sink runs in push mode with a
+// small buffer so that a slice is heard promptly; a short timer keeps it fed. The sink's own
+// room (bytesFree) only grows when the sound server's requests reach the client, which on a
+// busy machine can take longer than the buffer lasts, so each tick also keeps the server up to
+// kLeadMillis ahead of the time played; a reset drops all of it with the stream. After the
+// slice comes one buffer of silence, so a slice shorter than the pre-buffer still starts and
+// plays to its end.
 class CSinkFeeder : public QObject {
   public:
+    static constexpr int kLeadMillis = 250;
+
     void Init(const QAudioDevice& device, const QAudioFormat& format) {
+        m_nRate = format.sampleRate();
         m_sink = new QAudioSink(device, format, this);
-        const qsizetype bytes = std::max<qsizetype>(
-            64, qsizetype(format.sampleRate()) * CQtWaveOutSystem::kBufferMillis / 1000);
-        m_sink->setBufferSize(bytes);
+        m_sink->setBufferSize(
+            std::max<qsizetype>(64, qsizetype(m_nRate) * CQtWaveOutSystem::kBufferMillis / 1000));
         m_timer = new QTimer(this);
         m_timer->setTimerType(Qt::PreciseTimer);
         m_timer->setInterval(3);
@@ -56,6 +64,8 @@ class CSinkFeeder : public QObject {
         m_pData = data;
         m_nLeft = bytes;
         m_nSilence = std::max<qsizetype>(m_sink->bufferSize(), 64);
+        m_nWritten = 0;
+        m_started.start();
         Feed();
         if (m_nLeft > 0 || m_nSilence > 0) m_timer->start();
         return true;
@@ -81,14 +91,10 @@ class CSinkFeeder : public QObject {
   private:
     void Feed() {
         if (!m_io) return;
-        static const char silence[256] = {
-#define S8 char(128), char(128), char(128), char(128), char(128), char(128), char(128), char(128)
-#define S64 S8, S8, S8, S8, S8, S8, S8, S8
-            S64, S64, S64, S64
-#undef S64
-#undef S8
-        };
-        qsizetype room = m_sink->bytesFree();
+        static const QByteArray silence(256, char(128));
+        const qint64 played = m_started.elapsed() * m_nRate / 1000;
+        const qint64 lead = qint64(m_nRate) * kLeadMillis / 1000 - (m_nWritten - played);
+        qint64 room = std::max<qint64>(m_sink->bytesFree(), lead);
         while (room > 0 && (m_nLeft > 0 || m_nSilence > 0)) {
             qint64 written;
             if (m_nLeft > 0) {
@@ -98,11 +104,12 @@ class CSinkFeeder : public QObject {
                 m_pData += written;
                 m_nLeft -= written;
             } else {
-                const qsizetype n = std::min({room, m_nSilence, qsizetype(sizeof silence)});
-                written = m_io->write(silence, n);
+                written = m_io->write(silence.constData(),
+                                      std::min<qint64>({room, m_nSilence, silence.size()}));
                 if (written <= 0) break;
                 m_nSilence -= written;
             }
+            m_nWritten += written;
             room -= written;
         }
         if (m_nLeft == 0 && m_nSilence == 0) m_timer->stop();
@@ -111,16 +118,19 @@ class CSinkFeeder : public QObject {
     QAudioSink* m_sink = nullptr;
     QTimer* m_timer = nullptr;
     QIODevice* m_io = nullptr;
+    QElapsedTimer m_started;
+    int m_nRate = 0;
     const unsigned char* m_pData = nullptr;
-    qsizetype m_nLeft = 0;
-    qsizetype m_nSilence = 0;
+    qint64 m_nLeft = 0;
+    qint64 m_nSilence = 0;
+    qint64 m_nWritten = 0;
 };
 
 class CQtWaveOut : public IWaveOut {
   public:
     CQtWaveOut(const QAudioDevice& device, const QAudioFormat& format) {
         m_thread.setObjectName(QStringLiteral("Lumvane wave output"));
-        m_thread.start(QThread::TimeCriticalPriority);
+        m_thread.start();
         m_feeder.moveToThread(&m_thread);
         Call([&] { m_feeder.Init(device, format); });
     }
