@@ -7,6 +7,35 @@
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
 
+// ---- playback and sound-track menus (stand-in until the shell's menus) ----
+static void AddPlaybackMenus(CFrameWnd* frame, QMenuBar* bar) {
+    QMenu* frames = nullptr;
+    for (QAction* a : bar->actions())
+        if (a->menu() && a->text().remove('&') == QStringLiteral("Frames")) frames = a->menu();
+    if (!frames) {
+        frames = bar->addMenu(QStringLiteral("&Frames"));
+        frame->WatchMenu(frames);
+    }
+    frames->addSeparator();
+    frames->addAction(frame->AddCommand(ID_FRAMES_PLAY, QStringLiteral("&Play"),
+                                        {QKeySequence(Qt::Key_P)},
+                                        QStringLiteral("Plays the animation\nPlay")));
+    frames->addSeparator();
+    frames->addAction(
+        frame->AddCommand(ID_FRAMES_SETTINGS, QStringLiteral("&Settings"), {},
+                          QStringLiteral("Adjust Frame Rate Settings\nFrame Settings")));
+    QMenu* audio = bar->addMenu(QStringLiteral("&Audio"));
+    frame->WatchMenu(audio);
+    audio->addAction(
+        frame->AddCommand(ID_AUDIO_LOAD, QStringLiteral("&Load"), {QKeySequence(Qt::Key_L)},
+                          QStringLiteral("Loads an audio file to be played with animation")));
+    audio->addSeparator();
+    audio->addAction(frame->AddCommand(ID_AUDIO_SOUND, QStringLiteral("&Sound"),
+                                       {QKeySequence(Qt::Key_S)},
+                                       QStringLiteral("Disables/Enables Sound\nSound ON/OFF")));
+}
+// ---- end of playback menus ----
+
 CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
     m_pView = new CLumvaneView(doc, this);
     setCentralWidget(m_pView);
@@ -97,6 +126,7 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
                           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
                      });
     AddDrawingViewCommands();
+    AddPlaybackMenus(this, menuBar());
     statusBar()->showMessage(IdleText());
 }
 

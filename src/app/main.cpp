@@ -4,6 +4,8 @@
 #include "app/ProvisionalFrame.h"
 #include "document/LumvaneDoc.h"
 #include "framework/WinApp.h"
+#include "playback/Playback.h"
+#include "playback/QtWaveOut.h"
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -18,5 +20,9 @@ int main(int argc, char** argv) {
     app.LoadStdProfileSettings(4);
     app.OnFileNew();
     if (!AfxGetMainWnd()) return 0;
+    // ---- playback and sound-track commands ----
+    if (auto* doc = dynamic_cast<CLumvaneDoc*>(app.GetDocument()))
+        RegisterPlaybackCommands(*doc, QtWaveOutSystem());
+    // ---- end of playback commands ----
     return qapp.exec();
 }
