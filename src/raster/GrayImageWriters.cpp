@@ -45,13 +45,32 @@ int Finish(std::FILE* f, const std::string& fileName) {
 }
 
 // Each gray byte three times (blue, green, red).
-void ExpandGray(const unsigned char* src, std::size_t n, unsigned char* dst) {
+inline void ExpandGrayPlain(const unsigned char* src, std::size_t n, unsigned char* dst) {
     for (std::size_t i = 0; i < n; ++i) {
         const unsigned char g = src[i];
         dst[3 * i] = g;
         dst[3 * i + 1] = g;
         dst[3 * i + 2] = g;
     }
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// With byte shuffles the compiler vectorises the same loop several times faster.
+__attribute__((target("ssse3"))) void ExpandGraySsse3(const unsigned char* src, std::size_t n,
+                                                      unsigned char* dst) {
+    ExpandGrayPlain(src, n, dst);
+}
+#endif
+
+void ExpandGray(const unsigned char* src, std::size_t n, unsigned char* dst) {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) {
+        ExpandGraySsse3(src, n, dst);
+        return;
+    }
+#endif
+    ExpandGrayPlain(src, n, dst);
 }
 }  // namespace
 
@@ -98,6 +117,8 @@ int GrayImage::WriteColorTarga(const std::string& fileName) const {
     if (!block) return Fail(fileName);
     std::FILE* f = std::fopen(fileName.c_str(), "wb");
     if (f == nullptr) return Fail(fileName);
+    // The blocks are the buffer: the stream's own would only add a copy.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     FillHeader(block.get(), 2, 0, m_nWidth, m_nHeight, 24);
     const std::size_t n = PixelCount();
     std::size_t done = 0;
