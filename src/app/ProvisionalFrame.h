@@ -30,4 +30,5 @@ class CProvisionalView : public QWidget, public CView {
 class CProvisionalFrame : public CFrameWnd {
   public:
     explicit CProvisionalFrame(CLumvaneDoc* doc);
+    void OnUpdateFrameTitle() override;
 };
