@@ -244,11 +244,7 @@ TEST(CommandLineProgram, FilesAndDirectoriesThatFail) {
     for (const Case& c : cases) {
         const RunResult r = Lumvane(c.args);
         EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
-        // A damaged file may be reported by the document itself or by the check after it.
-        if (c.err.endsWith("Unexpected file format.\n"))
-            EXPECT_TRUE(r.err.endsWith("Unexpected file format.\n")) << r.err.toStdString();
-        else
-            EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(d + "/missing"));
@@ -284,18 +280,21 @@ TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
         doc.m_bEraser = 1;
         doc.m_nDrawBrush = 3;
         doc.m_nEraseBrush = 7;
+        doc.m_brushes[6].Build(40, 50);
         ASSERT_EQ(doc.OnSaveDocument(anm), 1) << ui.Texts().join('|').toStdString();
     }
-    if (QFileInfo(anm).size() == 0) GTEST_SKIP() << "the document does not write .anm files yet";
+    ASSERT_GT(QFileInfo(anm).size(), 32);
 
     const RunResult info = Lumvane({"--info", anm});
     EXPECT_EQ(info.status, 0) << info.err.toStdString();
-    EXPECT_EQ(info.out,
+    EXPECT_EQ(info.out.toStdString(),
               "frames: 3\nwidth: 8\nheight: 2\ncurrent-frame: 2\neraser: on\ndraw-brush: 3\n"
-              "erase-brush: 7\nbrush0: size 2 hardness 20\nbrush1: size 3 hardness 20\n"
-              "brush2: size 4 hardness 20\nbrush3: size 5 hardness 20\n"
-              "brush4: size 6 hardness 16\nbrush5: size 5 hardness 0\n"
-              "brush6: size 10 hardness 0\nbrush7: size 15 hardness 0\n"
+              "erase-brush: 7\n"
+              // The file keeps the core as a truncated percentage (size 6, 20 % comes back 0).
+              "brush0: size 2 hardness 0\nbrush1: size 3 hardness 0\n"
+              "brush2: size 4 hardness 0\nbrush3: size 5 hardness 20\n"
+              "brush4: size 6 hardness 0\nbrush5: size 5 hardness 0\n"
+              "brush6: size 40 hardness 50\nbrush7: size 15 hardness 0\n"
               "brush8: size 20 hardness 0\nbrush9: size 25 hardness 0\n");
 
     struct Case {
@@ -308,7 +307,8 @@ TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
     for (const Case& c : cases) {
         QTemporaryDir out;
         // Without --name the title of the file names the sequence.
-        const RunResult r = Lumvane({"--export", c.format, "--out", out.path(), "--start", c.start, anm});
+        const RunResult r =
+            Lumvane({"--export", c.format, "--out", out.path(), "--start", c.start, anm});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();  // not a terminal: no progress
         EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
