@@ -9,8 +9,12 @@
 #include "app/FileTypeRegistration.h"
 #include "app/StartupDialogs.h"
 #include "document/LumvaneDoc.h"
+#include "export/ExportDlg.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
+#include "playback/Playback.h"
+#include "playback/QtWaveOut.h"
+#include "shell/BrushSettingsDlg.h"
 #include "shell/MainFrame.h"
 
 void ParseCommandLine(const QStringList& arguments, CCommandLineInfo& info) {
@@ -68,7 +72,11 @@ CLumvaneApp::CLumvaneApp() : CWinApp(QStringLiteral("Lumvane")) {
 
 CLumvaneApp::~CLumvaneApp() = default;
 
-void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc&) {}
+void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc) {
+    RegisterPlaybackCommands(doc, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    RegisterExportCommands(doc);
+    RegisterBrushSettingsCommand(doc);
+}
 
 int CLumvaneApp::InitInstance(const QStringList& arguments) {
     LumvaneInitResources();

@@ -8,6 +8,7 @@
 #include "framework/WinApp.h"
 
 class CLumvaneDoc;
+class IWaveOutSystem;
 class QPrinter;
 
 // What the command line asks for, by the framework's usual rules.
@@ -46,6 +47,8 @@ class CLumvaneApp : public CWinApp {
     // tests need no window.
     std::function<int(QPrinter&)> m_runPageSetup;
     int m_nNumPreviewPages = 0;
+    // The sound device system of new documents; null means the system's own.
+    IWaveOutSystem* m_pWaveOut = nullptr;
 
   private:
     // Adds the commands of the layers above the document to a new document's table.

@@ -1,9 +1,12 @@
 #include <QApplication>
 
 #include "app/LumvaneApp.h"
+#include "export/CommandLine.h"
 #include "framework/FrameWnd.h"
 
 int main(int argc, char** argv) {
+    // --export, --info and --help run without a window or display.
+    if (const int status = RunCommandLine(argc, argv); status >= 0) return status;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Lumvane"));

@@ -13,8 +13,9 @@
 #include "document/LumvaneDoc.h"
 #include "framework/WinApp.h"
 #include "shell/BrushBar.h"
-#include "shell/PaneStandIns.h"
 #include "shell/ViewSplitter.h"
+#include "views/LumvaneView.h"
+#include "views/TimeView.h"
 
 // Resources of a static library must be registered by name, outside any namespace.
 void LumvaneInitResources() {
@@ -353,8 +354,9 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc) {
     layout->addWidget(edge);
 
     m_wndSplitter = new CViewSplitter(client);
-    auto* time = new CStandInPane(doc, false);
-    auto* drawing = new CStandInPane(doc, true);
+    auto* time = new CTimeView;
+    doc->AddView(time);
+    auto* drawing = new CLumvaneView(doc);
     time->resize(100, 50);
     drawing->resize(100, 50);
     m_pTimeView = time;
@@ -398,7 +400,7 @@ void CMainFrame::ShowFrameNumber(int frameIndex) {
 
 void CMainFrame::RelayFrameKey(int offset) {
     SetActiveView(m_pDrawingView);
-    if (auto* view = dynamic_cast<CStandInPane*>(GetActiveView())) view->ShowRelativeFrame(offset);
+    if (auto* view = dynamic_cast<CLumvaneView*>(GetActiveView())) view->ShowRelativeFrame(offset);
 }
 
 void CMainFrame::ActivatePane(int step) {

@@ -9,6 +9,8 @@
 
 class CBrushBar;
 class CLumvaneDoc;
+class CLumvaneView;
+class CTimeView;
 class CView;
 class CViewSplitter;
 class QAction;
@@ -37,8 +39,8 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     CViewSplitter* Splitter() const { return m_wndSplitter; }
     QToolBar* ToolBar() const { return m_wndToolBar; }
     QStatusBar* StatusBar() const { return m_wndStatusBar; }
-    CView* TimeView() const { return m_pTimeView; }
-    CView* DrawingView() const { return m_pDrawingView; }
+    CTimeView* TimeView() const { return m_pTimeView; }
+    CLumvaneView* DrawingView() const { return m_pDrawingView; }
 
     // The command an accelerator key issues, or 0 when the key is not in the table.
     int AcceleratorCommand(const QKeySequence& key) const;
@@ -61,8 +63,8 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     CViewSplitter* m_wndSplitter = nullptr;
     QStatusBar* m_wndStatusBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
-    CView* m_pTimeView = nullptr;
-    CView* m_pDrawingView = nullptr;
+    CTimeView* m_pTimeView = nullptr;
+    CLumvaneView* m_pDrawingView = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentFiles[4] = {};
     // Keys of the accelerator table that no menu item shows.

@@ -12,6 +12,9 @@
 #include "framework/Dialog.h"
 #include "framework/FrameWnd.h"
 #include "framework/ScriptedUi.h"
+#include "input/ScriptedTabletDriver.h"
+#include "input/TabletInput.h"
+#include "playback/RecordingWaveOut.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -23,6 +26,7 @@ struct AppFixture : ::testing::Test {
     std::unique_ptr<CLumvaneApp> app;
     QTemporaryDir dir;
     int pageSetups = 0;
+    CRecordingWaveOutSystem waveOut;
 
     static CScriptedUi::DialogScript Press(int id) {
         return [id](CDialog& d) { d.ClickButton(id); };
@@ -33,7 +37,10 @@ struct AppFixture : ::testing::Test {
 
     void SetUp() override {
         QSettings().clear();
+        // A tablet that binds quietly, so that the only messages are the program's own.
+        TabletInput::SetDriver(std::make_unique<CScriptedTabletDriver>());
         app = std::make_unique<CLumvaneApp>();
+        app->m_pWaveOut = &waveOut;
         app->m_bRegisterFileType = false;
         app->m_runPageSetup = [this](QPrinter&) {
             ++pageSetups;
@@ -42,6 +49,7 @@ struct AppFixture : ::testing::Test {
     }
     void TearDown() override {
         app.reset();
+        TabletInput::SetDriver(nullptr);
         QSettings().clear();
     }
 

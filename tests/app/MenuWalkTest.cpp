@@ -166,6 +166,12 @@ TEST_F(MenuWalkTest, EveryEnabledCommandDoesSomething) {
             continue;
         }
         ui.m_answers.clear();
+        if (id == ID_FILE_PRINT || id == ID_FILE_PRINT_PREVIEW) {
+            // The platform's print dialogs are modal windows of their own: only check that
+            // the drawing view takes these commands.
+            EXPECT_TRUE(frame->OnCmdMsg(id, CmdPhase::Query, nullptr)) << id;
+            continue;
+        }
         EXPECT_TRUE(frame->ExecuteCommand(id)) << id;
         ASSERT_EQ(AfxGetMainWnd(), frame) << id;
     }
@@ -175,9 +181,6 @@ TEST_F(MenuWalkTest, EveryEnabledCommandDoesSomething) {
                              ID_FRAMES_LASTFRAME,  ID_FRAMES_DELETEFRAME, ID_FILE_REVERTTOSAVED,
                              ID_AUDIO_SOUND,       ID_EDIT_CUT,           ID_EDIT_PASTE,
                              ID_EDIT_PASTELINES,   ID_EDIT_UNDO,          ID_FILE_MRU_FILE1};
-    // Commands whose handlers are still being built elsewhere.
-    allowed.insert({ID_FRAMES_SETTINGS, ID_EDIT_BRUSHSETTINGS, ID_FILE_EXPORT, ID_FRAMES_PLAY,
-                    ID_AUDIO_LOAD, ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW});
     for (int id : disabled) EXPECT_TRUE(allowed.count(id)) << id << " is disabled";
     EXPECT_TRUE(std::count(disabled.begin(), disabled.end(), ID_EDIT_CUT));
     frame->CommandAction(ID_APP_EXIT)->setEnabled(true);

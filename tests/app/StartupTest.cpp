@@ -52,7 +52,7 @@ TEST_F(StartupTest, AFileThatCannotBeReadIsReportedAndEndsTheProgram) {
     const QString missing = dir.filePath(QStringLiteral("gone.anm"));
     EXPECT_EQ(app->InitInstance({missing}), 0);
     EXPECT_EQ(AfxGetMainWnd(), nullptr);
-    ASSERT_EQ(ui.m_messages.size(), 1u);
+    ASSERT_EQ(ui.m_messages.size(), 1u) << ui.Texts().join(" / ").toStdString();
     EXPECT_EQ(ui.m_messages[0].caption, QStringLiteral("Lumvane"));
 }
 
@@ -81,7 +81,7 @@ TEST_F(StartupTest, CancelledStartsEndWithoutAMessage) {
     EXPECT_EQ(ui.m_dialogTitles,
               (QStringList{QStringLiteral("Lumvane Disclaimer"), QStringLiteral("Lumvane"),
                            QStringLiteral("New Animation")}));
-    EXPECT_TRUE(ui.m_messages.empty());
+    EXPECT_TRUE(ui.m_messages.empty()) << ui.Texts().join(" / ").toStdString();
 }
 
 TEST_F(StartupTest, OpenExistingThenCancelInTheFileDialogEnds) {
@@ -92,7 +92,7 @@ TEST_F(StartupTest, OpenExistingThenCancelInTheFileDialogEnds) {
     EXPECT_TRUE(ui.m_fileRequests[0].open);
     EXPECT_TRUE(
         ui.m_fileRequests[0].filter.startsWith(QStringLiteral("Lumvane Animation Files (*.anm)")));
-    EXPECT_TRUE(ui.m_messages.empty());
+    EXPECT_TRUE(ui.m_messages.empty()) << ui.Texts().join(" / ").toStdString();
 }
 
 TEST_F(StartupTest, OpenExistingOpensTheChosenFile) {

@@ -11,6 +11,8 @@
 #include "framework/View.h"
 #include "shell/BrushBar.h"
 #include "shell/ViewSplitter.h"
+#include "views/LumvaneView.h"
+#include "views/TimeView.h"
 
 namespace {
 using MainFrameTest = ShellFixture;

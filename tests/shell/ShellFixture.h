@@ -8,6 +8,8 @@
 #include "document/LumvaneDoc.h"
 #include "framework/ScriptedUi.h"
 #include "framework/WinApp.h"
+#include "input/ScriptedTabletDriver.h"
+#include "input/TabletInput.h"
 #include "shell/MainFrame.h"
 
 // A main frame over a small animation, with scripted dialogs and an empty profile.
@@ -19,6 +21,7 @@ struct ShellFixture : ::testing::Test {
 
     void SetUp() override {
         QSettings().clear();
+        TabletInput::SetDriver(std::make_unique<CScriptedTabletDriver>());
         app = std::make_unique<CWinApp>(QStringLiteral("Lumvane"));
         app->LoadStdProfileSettings(4);
         doc = std::make_unique<CLumvaneDoc>();
@@ -31,6 +34,7 @@ struct ShellFixture : ::testing::Test {
         frame.reset();
         doc.reset();
         app.reset();
+        TabletInput::SetDriver(nullptr);
         QSettings().clear();
     }
 };
