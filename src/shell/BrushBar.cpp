@@ -34,6 +34,13 @@ CBrushBar::CBrushBar(CFrameWnd* frame, QWidget* parent)
     m_hNumberFont.setUnderline(false);
     m_hNumberFont.setStrikeOut(false);
 
+    // The icon covers most of a brush button, so a pressed one is marked by a clear frame.
+    setStyleSheet(QStringLiteral(
+        "QPushButton { border: 1px solid #9a9a9a; border-radius: 3px; background: #f6f6f6;"
+        " padding: 2px; }"
+        "QPushButton:hover { border-color: #5a7fb0; }"
+        "QPushButton:pressed, QPushButton:checked { border: 3px solid #2f64b4;"
+        " background: #cddcf2; padding: 0px; }"));
     m_pBrushGroup->setExclusive(true);
     for (int i = 0; i < kBrushCount; ++i) {
         auto* b = new QPushButton(this);
@@ -127,6 +134,13 @@ int CBrushBar::UpdateBrushChecks(int index) {
     // An exclusive group cannot show no button pressed, which an index out of range needs.
     m_pBrushGroup->setExclusive(false);
     for (int i = 0; i < kBrushCount; ++i) m_pBrushes[i]->setChecked(i == index);
+    // The icon covers most of a brush button, so a pressed one is marked by a clear frame.
+    setStyleSheet(QStringLiteral(
+        "QPushButton { border: 1px solid #9a9a9a; border-radius: 3px; background: #f6f6f6;"
+        " padding: 2px; }"
+        "QPushButton:hover { border-color: #5a7fb0; }"
+        "QPushButton:pressed, QPushButton:checked { border: 3px solid #2f64b4;"
+        " background: #cddcf2; padding: 0px; }"));
     m_pBrushGroup->setExclusive(true);
     return 1;
 }

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -219,4 +220,54 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
     for (const auto& [key, count] : seen) EXPECT_EQ(count, 1) << key.toStdString();
     for (const auto& [key, id] : table)
         EXPECT_EQ(frame->AcceleratorCommand(key), id) << key.toString().toStdString();
+}
+
+TEST_F(MainFrameTest, SpaceAndRubberToggleTheSameFlagAndLeaveTheBarAlike) {
+    frame->show();
+    frame->SetActiveView(frame->DrawingView());
+    CBrushBar* bar = frame->BrushBar();
+    doc->m_nDrawBrush = 2;
+    doc->m_nEraseBrush = 7;
+    struct Step {
+        bool space;  // else the RUBBER button
+        int eraser;
+        int pressed;
+    };
+    const Step steps[] = {{true, 1, 7}, {false, 0, 2}, {false, 1, 7},
+                          {true, 0, 2}, {true, 1, 7},  {true, 0, 2}};
+    for (const Step& st : steps) {
+        if (st.space)
+            EXPECT_TRUE(frame->ExecuteCommand(ID_TOGGLE_ERASER));
+        else
+            bar->Button(IDC_RUBBER)->click();
+        EXPECT_EQ(doc->m_bEraser, st.eraser);
+        EXPECT_EQ(bar->Button(IDC_RUBBER)->isChecked(), st.eraser == 1);
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(bar->Button(IDC_BRUSH_FIRST + i)->isChecked(), i == st.pressed) << i;
+    }
+    EXPECT_EQ(frame->AcceleratorCommand(QKeySequence(Qt::Key_Space)), ID_TOGGLE_ERASER);
+}
+
+TEST_F(MainFrameTest, DigitKeysInTheTimelineReachTheDrawingViewThroughTheRelay) {
+    for (int i = 1; i < 3; ++i) ASSERT_EQ(doc->m_frames[i].Create(8, 4), 1);
+    for (int i = 0; i < 3; ++i) doc->m_frames[i].Fill(10 * (i + 1));
+    doc->m_nFrameCount = 3;
+    doc->m_nCurrentFrame = 2;
+    frame->show();
+    struct Case {
+        int id;
+        int shownValue;  // of the frame the drawing view shows afterwards
+    };
+    // From frame 2: key 3 (-2) shows frame 0, key 4 (-1) frame 1, key 9 (+4) clamps to 2.
+    const Case cases[] = {{ID_FRAME_KEY_MINUS2, 10},
+                          {ID_FRAME_KEY_MINUS1, 20},
+                          {ID_FRAME_KEY_PLUS4, 30},
+                          {ID_FRAME_KEY_MINUS4, 10}};
+    for (const Case& c : cases) {
+        frame->SetActiveView(frame->TimeView());
+        EXPECT_TRUE(frame->ExecuteCommand(c.id));
+        EXPECT_EQ(frame->GetActiveView(), frame->DrawingView());
+        EXPECT_EQ(qGray(frame->DrawingView()->DisplayImage().pixel(0, 0)), c.shownValue) << c.id;
+        EXPECT_EQ(doc->m_nCurrentFrame, 2);
+    }
 }
