@@ -1,6 +1,7 @@
 #include "shell/BrushBar.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cmath>
@@ -33,6 +34,9 @@ CBrushBar::CBrushBar(CFrameWnd* frame, QWidget* parent)
     m_hNumberFont.setItalic(false);
     m_hNumberFont.setUnderline(false);
     m_hNumberFont.setStrikeOut(false);
+    // 20 pixels average character width: narrow the face's own proportions to that.
+    if (const int avg = QFontMetrics(m_hNumberFont).averageCharWidth(); avg > 0)
+        m_hNumberFont.setStretch(qBound(50, 20 * 100 / avg, 200));
 
     // The icon covers most of a brush button, so a pressed one is marked by a clear frame.
     setStyleSheet(QStringLiteral(
