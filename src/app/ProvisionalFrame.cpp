@@ -2,25 +2,132 @@
 
 #include <QMenuBar>
 #include <QStatusBar>
+#include <vector>
 
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
+
+namespace {
+// Keeps the frame number in the title current, until the timeline shows it.
+struct TitleWatcher : CView {
+    explicit TitleWatcher(CLumvaneDoc* doc) { doc->AddView(this); }
+    void OnUpdate(CView*, int, void*) override {
+        if (CFrameWnd* f = AfxGetMainWnd()) f->OnUpdateFrameTitle();
+    }
+    QWidget* GetWidget() override { return nullptr; }
+};
+}  // namespace
 
 CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
     m_pView = new CLumvaneView(doc, this);
     setCentralWidget(m_pView);
     SetActiveView(m_pView);
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    WatchMenu(file);
-    file->addAction(AddCommand(ID_APP_EXIT, QStringLiteral("E&xit")));
-    AddDrawingViewCommands();
+    m_pTitleWatcher = std::make_unique<TitleWatcher>(doc);
+
+    struct Item {
+        int id;  // 0: separator
+        const char* text;
+        QList<QKeySequence> keys;
+        const char* prompt;
+    };
+    auto addMenu = [this](const char* title, const std::vector<Item>& items) -> QMenu* {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
+        WatchMenu(menu);
+        for (const Item& it : items) {
+            if (it.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            menu->addAction(AddCommand(it.id, QString::fromLatin1(it.text), it.keys,
+                                       it.prompt ? QString::fromLatin1(it.prompt) : QString()));
+        }
+        return menu;
+    };
+    addMenu("&File",
+            {
+                {ID_FILE_NEW, "&New", {QKeySequence(Qt::CTRL | Qt::Key_N)}, "New Drawing\nNew"},
+                {ID_FILE_OPEN,
+                 "&Open...",
+                 {QKeySequence(Qt::CTRL | Qt::Key_O)},
+                 "Opens an existing animation\nOpen"},
+                {ID_FILE_SAVE,
+                 "&Save",
+                 {QKeySequence(Qt::CTRL | Qt::Key_S)},
+                 "Save the active document\nSave"},
+                {ID_FILE_SAVE_AS,
+                 "Save &As...",
+                 {},
+                 "Save the active document with a new name\nSave As"},
+                {ID_FILE_REVERTTOSAVED,
+                 "&Revert To Saved",
+                 {},
+                 "Reload the current document, discards last changes"},
+                {0, nullptr, {}, nullptr},
+                {ID_APP_EXIT, "E&xit", {}, "Quit the application; prompts to save documents\nExit"},
+            });
+    QMenu* edit = addMenu(
+        "&Edit",
+        {
+            {ID_EDIT_UNDO,
+             "&Undo",
+             {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+             "Undo the last action\nUndo"},
+            {ID_EDIT_CLEARFRAME,
+             "&Clear Frame",
+             {QKeySequence(Qt::Key_Backspace)},
+             "Clears the current frame\nClear Frame"},
+        });
+    addMenu("F&rames", {
+                           {ID_FRAMES_FIRSTFRAME,
+                            "&First Frame",
+                            {QKeySequence(Qt::Key_Home)},
+                            "Advance to the first frame\nFirst Frame"},
+                           {ID_FRAMES_PREVFRAME,
+                            "&Previous Frame",
+                            {QKeySequence(Qt::Key_Left)},
+                            "Go to the Previous Frame in animation\nPrevious Frame"},
+                           {ID_FRAMES_NEXTFRAME,
+                            "&Next Frame",
+                            {QKeySequence(Qt::Key_Right)},
+                            "Advances to next frame of animation\nNext Frame"},
+                           {ID_FRAMES_LASTFRAME,
+                            "&Last Frame",
+                            {QKeySequence(Qt::Key_End)},
+                            "Advances to the last frame\nLast Frame"},
+                           {0, nullptr, {}, nullptr},
+                           {ID_FRAMES_ADDFRAME,
+                            "&Add Frame",
+                            {QKeySequence(Qt::Key_A)},
+                            "Add a frame at current frame\nAdd Frame"},
+                           {ID_FRAMES_DELETEFRAME,
+                            "&Delete Frame",
+                            {QKeySequence(Qt::Key_Delete)},
+                            "Delete Current Frame\nDelete Frame"},
+                       });
+    addMenu("&View", {
+                         {ID_VIEW_ONIONSKIN,
+                          "&Onion Skin",
+                          {QKeySequence(Qt::Key_O)},
+                          "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
+                     });
+    AddDrawingViewCommands(edit);
     statusBar()->showMessage(IdleText());
 }
 
-void CProvisionalFrame::AddDrawingViewCommands() {
+CProvisionalFrame::~CProvisionalFrame() = default;
+
+void CProvisionalFrame::OnUpdateFrameTitle() {
+    CFrameWnd::OnUpdateFrameTitle();
+    // The frame number, until the timeline shows it.
+    if (auto* d = static_cast<CLumvaneDoc*>(GetActiveDocument()); d && d->m_nFrameCount > 0)
+        setWindowTitle(
+            windowTitle() +
+            QStringLiteral(" [frame %1 of %2]").arg(d->m_nCurrentFrame + 1).arg(d->m_nFrameCount));
+}
+
+void CProvisionalFrame::AddDrawingViewCommands(QMenu* edit) {
     using QKS = QKeySequence;
-    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    WatchMenu(edit);
+    edit->addSeparator();
     edit->addAction(
         AddCommand(ID_EDIT_CUT, QStringLiteral("Cu&t"),
                    {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)},

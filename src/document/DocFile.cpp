@@ -1,9 +1,140 @@
 // Reading and writing .anm files, New and Revert To Saved.
-#include "document/LumvaneDoc.h"
-#include "framework/Archive.h"
+#include <QFile>
+#include <cstdint>
+#include <memory>
+#include <new>
 
-void CLumvaneDoc::Serialize(CArchive&) {}
-int CLumvaneDoc::OnNewDocument() {
-    return CreateAnimation(644, 480);
+#include "document/AnmFormat.h"
+#include "document/LumvaneDoc.h"
+#include "document/NewAnimationDlg.h"
+#include "framework/Archive.h"
+#include "framework/Ui.h"
+
+namespace {
+
+// What the system reports it can still give without swapping; 0 when it does not say.
+std::uint64_t AvailableMemory() {
+    QFile f(QStringLiteral("/proc/meminfo"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine();
+        if (line.startsWith("MemAvailable:")) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            bool ok = false;
+            const std::uint64_t kb = parts.size() >= 2 ? parts[1].toULongLong(&ok) : 0;
+            return ok ? kb * 1024 : 0;
+        }
+    }
+    return 0;
 }
-void CLumvaneDoc::OnRevertToSaved() {}
+
+void BadFormatUnless(bool ok) {
+    if (!ok) throw CArchiveException(CArchiveException::badFormat);
+}
+
+// Everything a file holds, read completely before any of it reaches the document.
+struct LoadedAnimation {
+    std::int32_t frameCount = 0;
+    std::int32_t currentFrame = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t eraser = 0;
+    std::int32_t drawBrush = 0;
+    std::int32_t eraseBrush = 0;
+    std::unique_ptr<GrayImage[]> frames;
+    GrayImage undo;
+    GrayImage clip;
+    anm::BrushRecord brushes[CLumvaneDoc::kBrushCount];
+
+    void Read(CArchive& ar) {
+        std::int32_t firstEraser = 0;  // the copy at offset 20 is the one that counts
+        ar >> frameCount >> currentFrame >> firstEraser >> width >> height >> eraser >> drawBrush >>
+            eraseBrush;
+        BadFormatUnless(frameCount >= 1 && frameCount <= anm::kMaxFrameCount);
+        BadFormatUnless(currentFrame >= 0 && currentFrame < frameCount);
+        BadFormatUnless(eraser == 0 || eraser == 1);
+        BadFormatUnless(drawBrush >= 0 && drawBrush < CLumvaneDoc::kBrushCount);
+        BadFormatUnless(eraseBrush >= 0 && eraseBrush < CLumvaneDoc::kBrushCount);
+        BadFormatUnless(width >= 1 && width <= anm::kMaxWidth);
+        BadFormatUnless(height >= 1 && height <= anm::kMaxHeight);
+
+        // Frames plus the undo and copy images.
+        const std::uint64_t need = static_cast<std::uint64_t>(frameCount + 2) *
+                                   static_cast<std::uint64_t>(width) *
+                                   static_cast<std::uint64_t>(height);
+        std::uint64_t limit = anm::LoadMemoryLimit();
+        if (limit == 0) limit = AvailableMemory();
+        if (limit != 0 && need > limit) throw CArchiveException(CArchiveException::noMemory);
+
+        frames.reset(new (std::nothrow) GrayImage[static_cast<std::size_t>(frameCount)]);
+        if (!frames) throw CArchiveException(CArchiveException::noMemory);
+        for (int i = 0; i < frameCount; ++i) anm::LoadFrameRecord(ar, frames[i], width, height);
+        for (anm::BrushRecord& b : brushes) b = anm::LoadBrushRecord(ar);
+        if (!undo.Create(width, height) || !clip.Create(width, height))
+            throw CArchiveException(CArchiveException::noMemory);
+    }
+};
+
+}  // namespace
+
+void CLumvaneDoc::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << static_cast<std::int32_t>(m_nFrameCount) << static_cast<std::int32_t>(m_nCurrentFrame)
+           << static_cast<std::int32_t>(m_bEraser) << static_cast<std::int32_t>(m_nWidth)
+           << static_cast<std::int32_t>(m_nHeight) << static_cast<std::int32_t>(m_bEraser)
+           << static_cast<std::int32_t>(m_nDrawBrush) << static_cast<std::int32_t>(m_nEraseBrush);
+        for (int i = 0; i < m_nFrameCount; ++i) anm::StoreFrameRecord(ar, m_frames[i]);
+        for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, b);
+        UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+        return;
+    }
+
+    LoadedAnimation file;
+    file.Read(ar);
+
+    // The whole file is read and checked: from here on nothing can fail.
+    for (GrayImage& f : m_frames) f.Free();
+    for (int i = 0; i < file.frameCount; ++i) m_frames[i].Swap(file.frames[i]);
+    m_undoImage.Swap(file.undo);
+    m_clipImage.Swap(file.clip);
+    m_nFrameCount = file.frameCount;
+    m_nCurrentFrame = file.currentFrame;
+    m_nWidth = file.width;
+    m_nHeight = file.height;
+    m_bEraser = file.eraser;
+    m_nDrawBrush = file.drawBrush;
+    m_nEraseBrush = file.eraseBrush;
+    for (int i = 0; i < kBrushCount; ++i)
+        m_brushes[i].Build(file.brushes[i].size, file.brushes[i].hardness);
+    m_nOnionCount = 0;  // its indices belonged to the old frame list
+    m_bViewsReady = 0;
+    m_bClipValid = 0;
+    m_bUndoValid = 0;
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}
+
+int CLumvaneDoc::OnNewDocument() {
+    CNewAnimationDlg dlg;
+    if (dlg.DoModal() == IDCANCEL) return 0;
+    const int x = dlg.m_nXDimension;
+    const int width = x - x % 4 + 4;
+    const int height = dlg.m_nYDimension;
+
+    // Allocate before the framework's step clears the path, so a failure changes nothing.
+    NewAnimationImages images;
+    if (!images.Allocate(width, height)) {
+        AfxMessageBox(QStringLiteral("Not enough memory to create the animation."));
+        return 0;
+    }
+    if (!CDocument::OnNewDocument()) return 0;
+    InstallAnimation(images, width, height);
+    return 1;
+}
+
+void CLumvaneDoc::OnRevertToSaved() {
+    if (AfxMessageBox(QStringLiteral("Are you sure? You will lose changes since last save!"),
+                      MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return;
+    // A file that cannot be read leaves everything, the modified flag included, as it was.
+    OnOpenDocument(GetPathName());
+}

@@ -1,12 +1,103 @@
 // Commands on whole frames: clear, undo, add, delete, move, onion skin.
-#include "document/LumvaneDoc.h"
+#include <cstring>
 
-void CLumvaneDoc::OnClearFrame() {}
-void CLumvaneDoc::OnEditUndo() {}
-void CLumvaneDoc::OnAddFrame() {}
-void CLumvaneDoc::OnDeleteFrame() {}
-void CLumvaneDoc::OnFirstFrame() {}
-void CLumvaneDoc::OnPrevFrame() {}
-void CLumvaneDoc::OnNextFrame() {}
-void CLumvaneDoc::OnLastFrame() {}
-void CLumvaneDoc::OnOnionSkin() {}
+#include "document/LumvaneDoc.h"
+#include "framework/Ui.h"
+
+namespace {
+bool Confirm(const char* question) {
+    return AfxMessageBox(QString::fromLatin1(question), MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+}  // namespace
+
+// The update rules keep these commands within bounds; the guards only keep a direct call
+// from reaching outside the frame array.
+
+void CLumvaneDoc::OnClearFrame() {
+    if (m_nFrameCount <= 0) return;
+    if (!Confirm("Are you sure you want to clear the frame?")) return;
+    SaveUndo();
+    CurrentFrame().Fill(255);
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}
+
+void CLumvaneDoc::OnEditUndo() {
+    if (m_nFrameCount <= 0) return;
+    GrayImage& cur = CurrentFrame();
+    if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
+        std::memcpy(cur.GetData(), m_undoImage.GetData(), cur.PixelCount());
+    m_bUndoValid = 0;
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnAddFrame() {
+    if (m_nFrameCount <= 0 || m_nFrameCount >= kMaxFrames) return;
+    // The new frame's pixels come first: without them nothing may move.
+    GrayImage fresh;
+    if (!fresh.Create(m_nWidth, m_nHeight)) {
+        AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
+        return;
+    }
+    fresh.Fill(255);
+    const int c = m_nCurrentFrame;
+    const int n = m_nFrameCount;
+    // Top down, each entry takes the buffer of the one below; entry c + 1 ends up empty.
+    for (int i = n; i > c + 1; --i) m_frames[i].Swap(m_frames[i - 1]);
+    m_frames[c + 1].Swap(fresh);
+    m_nFrameCount = n + 1;
+    m_nCurrentFrame = c + 1;
+    m_bOnionSkin = 0;
+    m_nOnionCount = 0;
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnDeleteFrame() {
+    if (m_nFrameCount <= 1) return;
+    if (!Confirm("Are you sure you want to delete this frame? (You can't Undo)")) return;
+    const int c = m_nCurrentFrame;
+    const int n = m_nFrameCount;
+    m_frames[c].Free();
+    // The emptied entry travels up to n - 1, where no frame is in use any more.
+    for (int i = c; i < n - 1; ++i) m_frames[i].Swap(m_frames[i + 1]);
+    m_nFrameCount = n - 1;
+    if (c == n - 1) m_nCurrentFrame = c - 1;
+    m_bOnionSkin = 0;
+    m_nOnionCount = 0;
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnFirstFrame() {
+    if (m_nFrameCount <= 0) return;
+    m_nCurrentFrame = 0;
+    m_nOnionCount = 0;
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnPrevFrame() {
+    if (m_nCurrentFrame <= 0) return;
+    --m_nCurrentFrame;
+    m_nOnionCount = 0;
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnNextFrame() {
+    if (m_nCurrentFrame >= m_nFrameCount - 1) return;
+    ++m_nCurrentFrame;
+    m_nOnionCount = 0;
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnLastFrame() {
+    if (m_nFrameCount <= 0) return;
+    m_nCurrentFrame = m_nFrameCount - 1;
+    m_nOnionCount = 0;
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+}
+
+void CLumvaneDoc::OnOnionSkin() {
+    m_bOnionSkin = 1 - m_bOnionSkin;
+    m_nOnionCount = 0;
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}

@@ -32,26 +32,36 @@ int CLumvaneDoc::SaveUndo() {
     return 1;
 }
 
-int CLumvaneDoc::CreateAnimation(int width, int height) {
-    // Allocate everything first so that a failure leaves the open animation untouched.
-    GrayImage frame, undo, clip;
+int NewAnimationImages::Allocate(int width, int height) {
     if (!frame.Create(width, height) || !undo.Create(width, height) || !clip.Create(width, height))
         return 0;
     frame.Fill(255);
+    return 1;
+}
+
+int CLumvaneDoc::CreateAnimation(int width, int height) {
+    // Allocate everything first so that a failure leaves the open animation untouched.
+    NewAnimationImages images;
+    if (!images.Allocate(width, height)) return 0;
+    InstallAnimation(images, width, height);
+    return 1;
+}
+
+void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int height) {
     for (GrayImage& f : m_frames) f.Free();
-    m_frames[0].Swap(frame);
-    m_undoImage.Swap(undo);
-    m_clipImage.Swap(clip);
+    m_frames[0].Swap(images.frame);
+    m_undoImage.Swap(images.undo);
+    m_clipImage.Swap(images.clip);
     m_nWidth = width;
     m_nHeight = height;
     m_nFrameCount = 1;
     m_nCurrentFrame = 0;
+    m_nOnionCount = 0;  // its indices belonged to the old frame list
     m_bUndoValid = 0;
     m_bClipValid = 0;
     m_bEraser = 0;
     m_bViewsReady = 0;
     UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
-    return 1;
 }
 
 void CLumvaneDoc::BuildCommandTable() {

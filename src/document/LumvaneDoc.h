@@ -19,6 +19,15 @@ struct LRect {
     bool operator==(const LRect&) const = default;
 };
 
+// The pixels of a fresh animation, allocated before anything of the open one is given up.
+struct NewAnimationImages {
+    GrayImage frame;
+    GrayImage undo;
+    GrayImage clip;
+    // Allocates all three and makes the frame white; returns 0 when memory runs out.
+    int Allocate(int width, int height);
+};
+
 // The one animation document: frames, brushes, undo snapshot, copy buffer, modes, playback
 // rate and sound track. Views and commands read and change its fields directly.
 //
@@ -111,4 +120,6 @@ class CLumvaneDoc : public CDocument {
 
   private:
     void BuildCommandTable();
+    // Replaces the animation with one white frame of the given images (cannot fail).
+    void InstallAnimation(NewAnimationImages& images, int width, int height);
 };

@@ -85,6 +85,19 @@ class CArchive {
         if (Read(data, n) != n) throw CArchiveException(CArchiveException::endOfFile);
     }
 
+    // Loading in bulk: the buffered bytes not yet consumed, refilled from the device when none
+    // are left (0 at the end of the data). Parse them in place, then Consume what was used.
+    std::size_t Peek(const unsigned char** data) {
+        if (m_cur == m_end && !Refill()) return 0;
+        *data = m_cur;
+        return static_cast<std::size_t>(m_end - m_cur);
+    }
+    void Consume(std::size_t n) {
+        m_cur += n < static_cast<std::size_t>(m_end - m_cur)
+                     ? n
+                     : static_cast<std::size_t>(m_end - m_cur);
+    }
+
     // Writes out what is buffered; throws writeFailed on a device error.
     void Flush();
     // Bytes consumed (loading) or produced (storing) so far.

@@ -1,0 +1,408 @@
+// The .anm format: exact bytes written, what loading accepts, and that a rejected file
+// leaves the open animation exactly as it was.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <string>
+
+#include "DocTestUtil.h"
+#include "document/AnmFormat.h"
+#include "framework/ScriptedUi.h"
+#include "raster/RunLength.h"
+
+using namespace doctest;
+
+namespace {
+
+// The constructor's brushes as written: (2,20) (3,20) (4,20) have no core, (5,20) keeps a core
+// of 1 (20 %), (6,20) a core of 1 (16 %).
+QByteArray DefaultBrushBytes() {
+    const int rec[10][2] = {{2, 0}, {3, 0},  {4, 0},  {5, 20}, {6, 16},
+                            {5, 0}, {10, 0}, {15, 0}, {20, 0}, {25, 0}};
+    QByteArray b;
+    for (auto& r : rec) b += I32(r[0]) + I32(r[1]);
+    return b;
+}
+
+// A small valid file: 2 frames of 4 x 2, frame 1 current, eraser on, brushes 3 and 7.
+QByteArray SmallFile() {
+    return Header(2, 1, 1, 4, 2, 1, 3, 7) + I32(4) + I32(2) + RunBytes(255, 3) + RunBytes(0, 2) +
+           RunBytes(128, 3) + I32(4) + I32(2) + RunBytes(10, 8) + Brushes();
+}
+
+// Loads through the framework's open path; returns the texts shown.
+QStringList OpenBytes(CLumvaneDoc& doc, const QByteArray& bytes, int* result = nullptr) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.anm");
+    WriteAll(path, bytes);
+    CScriptedUi ui;
+    const int r = doc.OnOpenDocument(path);
+    if (result) *result = r;
+    QStringList texts = ui.Texts();
+    for (auto& m : ui.m_messages) EXPECT_EQ(m.caption, QStringLiteral("Lumvane"));
+    return texts;
+}
+
+// A document with some state that a failed load must leave alone.
+void MakeOpenAnimation(CLumvaneDoc& doc) {
+    MakeAnimation(doc, 8, 3, {1, 2, 3});
+    doc.m_nCurrentFrame = 2;
+    doc.m_bEraser = 1;
+    doc.m_nDrawBrush = 4;
+    doc.SaveUndo();
+    doc.SetPathName(QStringLiteral("/tmp/previous.anm"), false);
+    doc.SetModifiedFlag(true);
+}
+
+}  // namespace
+
+TEST(AnmFile, WhiteFrameIs125BytesWithRunLengthA90500) {
+    CLumvaneDoc doc;
+    doc.CreateAnimation(644, 576);
+    const QByteArray bytes = Store(doc);
+    ASSERT_EQ(bytes.size(), 125);
+    EXPECT_EQ(bytes.left(32), Header(1, 0, 0, 644, 576, 0, 0, 9));
+    EXPECT_EQ(bytes.mid(32, 13), I32(644) + I32(576) + QByteArray::fromHex("ff00a90500"));
+    EXPECT_EQ(bytes.mid(41, 4), QByteArray::fromHex("00a90500"));
+    EXPECT_EQ(bytes.mid(45), DefaultBrushBytes());
+}
+
+TEST(AnmFile, FrameRecordsAsWritten) {
+    struct Case {
+        const char* name;
+        int width, height;
+        std::vector<int> pixels;
+        QByteArray record;
+    };
+    std::vector<Case> cases = {
+        {"4x1 of 255 255 0 255",
+         4,
+         1,
+         {255, 255, 0, 255},
+         QByteArray::fromHex("04000000"
+                             "01000000"
+                             "ff02000000"
+                             "0001000000"
+                             "ff01000000")},
+        {"a run continues into the next row",
+         4,
+         2,
+         {7, 7, 7, 9, 9, 9, 9, 9},
+         I32(4) + I32(2) + RunBytes(7, 3) + RunBytes(9, 5)},
+        {"one value", 4, 3, std::vector<int>(12, 0), I32(4) + I32(3) + RunBytes(0, 12)},
+    };
+    // Alternating pixels: one run of length 1 per pixel.
+    Case alt{"alternating", 8, 3, {}, I32(8) + I32(3)};
+    for (int i = 0; i < 24; ++i) {
+        alt.pixels.push_back(i % 2 ? 0 : 255);
+        alt.record += RunBytes(i % 2 ? 0 : 255, 1);
+    }
+    cases.push_back(alt);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLumvaneDoc doc;
+        doc.CreateAnimation(c.width, c.height);
+        for (std::size_t i = 0; i < c.pixels.size(); ++i)
+            doc.m_frames[0].GetData()[i] = static_cast<unsigned char>(c.pixels[i]);
+        const QByteArray bytes = Store(doc);
+        EXPECT_EQ(bytes.size(), 32 + c.record.size() + 80);
+        EXPECT_EQ(bytes.mid(32, c.record.size()).toHex(), c.record.toHex());
+        // And it reads back to the same pixels.
+        CLumvaneDoc back;
+        Load(back, bytes);
+        EXPECT_EQ(Pixels(back.m_frames[0]), Pixels(doc.m_frames[0]));
+    }
+}
+
+TEST(AnmFile, WriterSplitsRunsOnlyAtTheMaximum) {
+    EXPECT_EQ(raster::kMaxRunLength, 0x7FFFFFFEu);
+    // The rule with a small maximum: 8 equal bytes with maximum 3 are 3, 3, 2; a change of
+    // value always starts a new run.
+    const unsigned char px[] = {5, 5, 5, 5, 5, 5, 5, 5, 6, 6, 6, 6};
+    struct Case {
+        std::uint32_t max;
+        QByteArray runs;
+    } cases[] = {
+        {3, RunBytes(5, 3) + RunBytes(5, 3) + RunBytes(5, 2) + RunBytes(6, 3) + RunBytes(6, 1)},
+        {4, RunBytes(5, 4) + RunBytes(5, 4) + RunBytes(6, 4)},
+        {8, RunBytes(5, 8) + RunBytes(6, 4)},
+        {raster::kMaxRunLength, RunBytes(5, 8) + RunBytes(6, 4)},
+    };
+    for (const Case& c : cases) {
+        // Whole at once, and in output blocks of one run: the same bytes.
+        for (std::size_t room : {std::size_t{4096}, raster::kRunBytes, std::size_t{7}}) {
+            raster::RunEncoder enc(px, sizeof px, c.max);
+            QByteArray out;
+            unsigned char block[4096];
+            while (std::size_t n = enc.Encode(block, room))
+                out += QByteArray(reinterpret_cast<char*>(block), static_cast<qsizetype>(n));
+            EXPECT_EQ(out.toHex(), c.runs.toHex()) << c.max << " " << room;
+            EXPECT_TRUE(enc.Done());
+        }
+    }
+}
+
+TEST(AnmFile, RunEndFindsTheFirstDifferentByteAtEveryOffset) {
+    std::vector<unsigned char> buf(100, 42);
+    for (std::size_t start = 0; start < 40; ++start)
+        for (std::size_t diff = start + 1; diff <= 100; ++diff) {
+            std::vector<unsigned char> b = buf;
+            if (diff < 100) b[diff] = 43;
+            ASSERT_EQ(raster::RunEnd(b.data(), start, b.size()), diff) << start;
+        }
+}
+
+TEST(AnmFile, ReaderAcceptsAnySplitOfRunsFedInAnyPieces) {
+    // Adjacent equal runs, runs of length 0 and runs across rows give the same pixels.
+    const QByteArray expect = QByteArray(3, '\xff') + QByteArray(1, '\0') + QByteArray(4, '\xff');
+    const QByteArray splits[] = {
+        RunBytes(255, 3) + RunBytes(0, 1) + RunBytes(255, 4),
+        RunBytes(255, 1) + RunBytes(255, 2) + RunBytes(0, 1) + RunBytes(255, 2) + RunBytes(255, 2),
+        RunBytes(0, 0) + RunBytes(255, 3) + RunBytes(7, 0) + RunBytes(0, 1) + RunBytes(255, 4),
+    };
+    for (const QByteArray& runs : splits) {
+        const QByteArray file = Header(1, 0, 0, 4, 2, 0, 0, 9) + I32(4) + I32(2) + runs + Brushes();
+        CLumvaneDoc doc;
+        Load(doc, file);
+        EXPECT_EQ(Pixels(doc.m_frames[0]), expect);
+        // Byte by byte through the decoder as well.
+        volatile std::size_t size = 8;  // an unknown size, as in the program
+        std::vector<unsigned char> px(size);
+        raster::RunDecoder dec(px.data(), px.size());
+        std::size_t used = 0;
+        for (char ch : runs) {
+            if (dec.Done()) break;
+            const auto b = static_cast<unsigned char>(ch);
+            used += dec.Feed(&b, 1);
+        }
+        EXPECT_TRUE(dec.Done());
+        EXPECT_EQ(QByteArray(reinterpret_cast<char*>(px.data()), 8), expect);
+        EXPECT_EQ(static_cast<qsizetype>(used), runs.size());
+    }
+}
+
+TEST(AnmFile, LoadTakesTheFileValuesAndResetsUndoAndCopy) {
+    CommandHarness h;
+    MakeAnimation(h.doc, 8, 3, {1, 2, 3});
+    h.doc.m_bClipValid = 1;
+    h.doc.SaveUndo();
+    h.doc.m_nOnionCount = 2;
+    h.doc.m_bViewsReady = 1;
+    h.view->hints.clear();
+    Load(h.doc, SmallFile());
+    EXPECT_EQ(h.doc.m_nFrameCount, 2);
+    EXPECT_EQ(h.doc.m_nCurrentFrame, 1);
+    EXPECT_EQ(h.doc.m_nWidth, 4);
+    EXPECT_EQ(h.doc.m_nHeight, 2);
+    EXPECT_EQ(h.doc.m_bEraser, 1);
+    EXPECT_EQ(h.doc.m_nDrawBrush, 3);
+    EXPECT_EQ(h.doc.m_nEraseBrush, 7);
+    EXPECT_EQ(Pixels(h.doc.m_frames[0]), QByteArray::fromHex("ffffff0000808080"));
+    EXPECT_EQ(Pixels(h.doc.m_frames[1]), QByteArray(8, 10));
+    EXPECT_EQ(h.doc.m_frames[2].GetData(), nullptr);
+    EXPECT_EQ(h.doc.m_undoImage.PixelCount(), 8u);
+    EXPECT_EQ(h.doc.m_clipImage.PixelCount(), 8u);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(h.doc.m_brushes[i].GetSize(), 2 + i);
+    EXPECT_EQ(h.doc.m_bUndoValid, 0);
+    EXPECT_EQ(h.doc.m_bClipValid, 0);
+    EXPECT_EQ(h.doc.m_bViewsReady, 0);
+    EXPECT_EQ(h.doc.m_nOnionCount, 0);
+    EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
+    EXPECT_FALSE(h.Enabled(ID_EDIT_PASTE));
+    EXPECT_FALSE(h.Enabled(ID_EDIT_PASTELINES));
+    EXPECT_EQ(h.view->hints, std::vector<int>{HINT_FRAME_CONTENT});
+}
+
+TEST(AnmFile, RoundTripKeepsFramesAndBrushHardnessAsTruncated) {
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 12, 5, {0, 255, 77});
+    for (int i = 0; i < 60; ++i) doc.m_frames[1].GetData()[i] = static_cast<unsigned char>(i * 37);
+    doc.m_nCurrentFrame = 2;
+    doc.m_brushes[3].Build(3, 40);   // core 1, written as 33, read back with core 0
+    doc.m_brushes[8].Build(40, 50);  // core 20, written as 50, unchanged
+    const QByteArray bytes = Store(doc);
+    EXPECT_EQ(bytes.mid(bytes.size() - 80 + 3 * 8, 8), I32(3) + I32(33));
+    EXPECT_EQ(bytes.mid(bytes.size() - 80 + 4 * 8, 8), I32(6) + I32(16));
+    CLumvaneDoc back;
+    Load(back, bytes);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Pixels(back.m_frames[i]), Pixels(doc.m_frames[i]));
+    EXPECT_EQ(back.m_nCurrentFrame, 2);
+    EXPECT_EQ(back.m_brushes[3].GetCore(), 0);
+    EXPECT_EQ(back.m_brushes[4].GetCore(), 0);
+    EXPECT_EQ(back.m_brushes[8].GetCore(), 20);
+    EXPECT_EQ(Store(back).left(bytes.size() - 80), bytes.left(bytes.size() - 80));
+}
+
+TEST(AnmFile, AcceptedEdgeValues) {
+    struct Case {
+        const char* name;
+        QByteArray file;
+        int eraser;
+    };
+    QByteArray many = Header(500, 499, 0, 4, 1, 0, 9, 0);
+    for (int i = 0; i < 500; ++i) many += I32(4) + I32(1) + RunBytes(i & 0xFF, 4);
+    QByteArray oddBrushes;
+    for (int i = 0; i < 10; ++i) oddBrushes += I32(i % 2 ? 40 : 2) + I32(i % 3 ? -1000 : 1000000);
+    const Case cases[] = {
+        {"first eraser field 1, second 0",
+         Header(1, 0, 1, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 4) + Brushes(), 0},
+        {"first eraser field garbage",
+         Header(1, 0, -77, 4, 1, 1, 0, 9) + I32(4) + I32(1) + RunBytes(1, 4) + Brushes(), 1},
+        {"trailing bytes",
+         Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 4) + Brushes() +
+             QByteArray("junk after the brushes"),
+         0},
+        {"widest frame",
+         Header(1, 0, 0, 10004, 1, 0, 0, 9) + I32(10004) + I32(1) + RunBytes(3, 10004) + Brushes(),
+         0},
+        {"tallest frame",
+         Header(1, 0, 0, 1, 10000, 0, 0, 9) + I32(1) + I32(10000) + RunBytes(3, 10000) + Brushes(),
+         0},
+        {"500 frames, last current", many + Brushes(), 0},
+        {"brush sizes 2 and 40 with any hardness",
+         Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 4) + oddBrushes, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLumvaneDoc doc;
+        int result = 0;
+        EXPECT_TRUE(OpenBytes(doc, c.file, &result).isEmpty());
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(doc.m_bEraser, c.eraser);
+    }
+    CLumvaneDoc doc;
+    OpenBytes(doc, many + Brushes());
+    EXPECT_EQ(doc.m_nFrameCount, 500);
+    EXPECT_EQ(doc.m_nCurrentFrame, 499);
+    EXPECT_EQ(Pixels(doc.m_frames[300]), QByteArray(4, static_cast<char>(300 & 0xFF)));
+    CLumvaneDoc odd;
+    OpenBytes(odd, Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 4) + oddBrushes);
+    EXPECT_EQ(odd.m_brushes[0].GetSize(), 2);
+    EXPECT_EQ(odd.m_brushes[0].GetCore(), 20000);  // 2 x 1000000 / 100, kept as read
+    EXPECT_EQ(odd.m_brushes[1].GetSize(), 40);
+    EXPECT_EQ(odd.m_brushes[1].GetCore(), -400);
+}
+
+TEST(AnmFile, ValuesOutsideTheDataModelAreRejectedAndChangeNothing) {
+    const QByteArray frame41 = I32(4) + I32(1) + RunBytes(1, 4);
+    auto withHeader = [&](QByteArray header) { return header + frame41 + Brushes(); };
+    struct Case {
+        const char* name;
+        QByteArray file;
+    };
+    auto brushFile = [&](int index, int size) {
+        QByteArray b = Brushes();
+        b.replace(index * 8, 4, I32(size));
+        return Header(1, 0, 0, 4, 1, 0, 0, 9) + frame41 + b;
+    };
+    const Case cases[] = {
+        {"frame count 0", withHeader(Header(0, 0, 0, 4, 1, 0, 0, 9))},
+        {"frame count -1", withHeader(Header(-1, 0, 0, 4, 1, 0, 0, 9))},
+        {"frame count 501", withHeader(Header(501, 0, 0, 4, 1, 0, 0, 9))},
+        {"current frame -1", withHeader(Header(1, -1, 0, 4, 1, 0, 0, 9))},
+        {"current frame = count", withHeader(Header(1, 1, 0, 4, 1, 0, 0, 9))},
+        {"eraser 2", withHeader(Header(1, 0, 0, 4, 1, 2, 0, 9))},
+        {"eraser -1", withHeader(Header(1, 0, 0, 4, 1, -1, 0, 9))},
+        {"drawing brush -1", withHeader(Header(1, 0, 0, 4, 1, 0, -1, 9))},
+        {"drawing brush 10", withHeader(Header(1, 0, 0, 4, 1, 0, 10, 9))},
+        {"eraser brush -1", withHeader(Header(1, 0, 0, 4, 1, 0, 0, -1))},
+        {"eraser brush 10", withHeader(Header(1, 0, 0, 4, 1, 0, 0, 10))},
+        {"width 0", Header(1, 0, 0, 0, 1, 0, 0, 9) + I32(0) + I32(1) + Brushes()},
+        {"height 0", Header(1, 0, 0, 4, 0, 0, 0, 9) + I32(4) + I32(0) + Brushes()},
+        {"width -4",
+         Header(1, 0, 0, -4, -1, 0, 0, 9) + I32(-4) + I32(-1) + RunBytes(1, 4) + Brushes()},
+        {"width 10005",
+         Header(1, 0, 0, 10005, 1, 0, 0, 9) + I32(10005) + I32(1) + RunBytes(1, 10005) + Brushes()},
+        {"height 10001",
+         Header(1, 0, 0, 1, 10001, 0, 0, 9) + I32(1) + I32(10001) + RunBytes(1, 10001) + Brushes()},
+        {"frame record wider than the header",
+         Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(8) + I32(1) + RunBytes(1, 8) + Brushes()},
+        {"frame record narrower than the header",
+         Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(2) + I32(2) + RunBytes(1, 4) + Brushes()},
+        {"second frame of another height",
+         Header(2, 0, 0, 4, 1, 0, 0, 9) + frame41 + I32(4) + I32(2) + RunBytes(1, 8) + Brushes()},
+        {"run passes the end", Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 3) +
+                                   RunBytes(2, 2) + Brushes()},
+        {"run of 0xFFFFFFFF",
+         Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) + RunBytes(1, 0xFFFFFFFFu) + Brushes()},
+        {"run of 0x80000000 after one pixel", Header(1, 0, 0, 4, 1, 0, 0, 9) + I32(4) + I32(1) +
+                                                  RunBytes(1, 1) + RunBytes(1, 0x80000000u) +
+                                                  Brushes()},
+        {"brush size 1", brushFile(0, 1)},
+        {"brush size 0", brushFile(5, 0)},
+        {"brush size -3", brushFile(9, -3)},
+        {"brush size 41", brushFile(9, 41)},
+        {"empty file", QByteArray()},
+        {"header only", Header(1, 0, 0, 4, 1, 0, 0, 9)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLumvaneDoc doc;
+        MakeOpenAnimation(doc);
+        const DocState before = Capture(doc);
+        int result = 1;
+        EXPECT_EQ(OpenBytes(doc, c.file, &result), QStringList{"Unexpected file format."});
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(Capture(doc) == before);
+    }
+}
+
+TEST(AnmFile, TruncatedAtEveryOffsetChangesNothing) {
+    const QByteArray file = SmallFile();
+    CLumvaneDoc ref;
+    OpenBytes(ref, file);
+    ASSERT_EQ(ref.m_nFrameCount, 2);
+    for (qsizetype len = 0; len < file.size(); ++len) {
+        SCOPED_TRACE(len);
+        CLumvaneDoc doc;
+        MakeOpenAnimation(doc);
+        const DocState before = Capture(doc);
+        EXPECT_EQ(OpenBytes(doc, file.left(len)), QStringList{"Unexpected file format."});
+        EXPECT_TRUE(Capture(doc) == before);
+    }
+}
+
+TEST(AnmFile, FileNeedingMoreMemoryThanAvailableIsRefusedAndChangesNothing) {
+    struct LimitGuard {
+        explicit LimitGuard(std::uint64_t bytes) { anm::SetLoadMemoryLimit(bytes); }
+        ~LimitGuard() { anm::SetLoadMemoryLimit(0); }
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.anm");
+    // 3 frames of 100 x 10 need (3 + 2) x 1000 bytes with the undo and copy images.
+    CLumvaneDoc big;
+    MakeAnimation(big, 100, 10, {1, 2, 3});
+    WriteAll(path, Store(big));
+    for (std::uint64_t limit : {std::uint64_t{4999}, std::uint64_t{5000}}) {
+        LimitGuard guard(limit);
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeOpenAnimation(doc);
+        const DocState before = Capture(doc);
+        const int r = doc.OnOpenDocument(path);
+        if (limit < 5000) {
+            EXPECT_EQ(r, 0);
+            EXPECT_EQ(ui.Texts(), QStringList{"There is not enough memory to open " + path + "."});
+            EXPECT_TRUE(Capture(doc) == before);
+        } else {
+            EXPECT_EQ(r, 1);
+            EXPECT_EQ(doc.m_nFrameCount, 3);
+        }
+    }
+}
+
+TEST(AnmFile, SaveWritesTheWholeFileAndReplacesTheOldOne) {
+    CScriptedUi ui;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("walk.anm");
+    WriteAll(path, QByteArray("old contents"));
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 4, 1, {0});
+    doc.SetModifiedFlag(true);
+    ASSERT_EQ(doc.OnSaveDocument(path), 1);
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(ReadAll(path), Store(doc));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"walk.anm"});
+    EXPECT_TRUE(ui.Texts().isEmpty());
+}

@@ -1,0 +1,276 @@
+// Frame commands run as from the menu: the update rule first, then the handler.
+#include <gtest/gtest.h>
+
+#include "DocTestUtil.h"
+#include "framework/ScriptedUi.h"
+
+using namespace doctest;
+
+#if defined(__SANITIZE_ADDRESS__)
+// A failed huge allocation must come back as null, as it does without the sanitizer.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
+#endif
+
+namespace {
+constexpr int A = 10, B = 20, C = 30, W = 255;
+const unsigned kConfirm = MB_YESNO | MB_ICONEXCLAMATION;
+const QString kClearText = QStringLiteral("Are you sure you want to clear the frame?");
+const QString kDeleteText =
+    QStringLiteral("Are you sure you want to delete this frame? (You can't Undo)");
+}  // namespace
+
+TEST(FrameCommands, AddFrameInsertsWhiteAfterTheCurrent) {
+    struct Case {
+        int current;
+        std::vector<int> after;
+        int newCurrent;
+    } cases[] = {
+        {2, {A, B, C, W}, 3},
+        {0, {A, W, B, C}, 1},
+        {1, {A, B, W, C}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current);
+        CScriptedUi ui;
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 2, {A, B, C});
+        h.doc.m_nCurrentFrame = c.current;
+        h.doc.m_bOnionSkin = 1;
+        h.doc.m_nOnionCount = 1;
+        h.doc.m_bUndoValid = 1;
+        h.view->hints.clear();
+        ASSERT_TRUE(h.Exec(ID_FRAMES_ADDFRAME));
+        EXPECT_EQ(h.Fills(), c.after);
+        EXPECT_EQ(h.doc.m_nCurrentFrame, c.newCurrent);
+        EXPECT_EQ(Pixels(h.doc.m_frames[c.newCurrent]), QByteArray(8, '\xff'));
+        EXPECT_EQ(h.doc.m_frames[4].GetData(), nullptr);
+        // Every frame owns its own buffer.
+        for (int i = 0; i < 4; ++i)
+            for (int j = i + 1; j < 4; ++j)
+                EXPECT_NE(h.doc.m_frames[i].GetData(), h.doc.m_frames[j].GetData());
+        EXPECT_EQ(h.doc.m_bOnionSkin, 0);
+        EXPECT_EQ(h.doc.m_nOnionCount, 0);
+        EXPECT_EQ(h.doc.m_bUndoValid, 1);
+        EXPECT_TRUE(h.doc.IsModified());
+        EXPECT_EQ(h.view->hints, std::vector<int>{HINT_CURRENT_FRAME});
+        EXPECT_TRUE(ui.m_messages.empty());
+    }
+}
+
+TEST(FrameCommands, DeleteFrameAfterConfirmation) {
+    struct Case {
+        int current;
+        int answer;
+        std::vector<int> after;
+        int newCurrent;
+    } cases[] = {
+        {1, IDYES, {A, C}, 1},
+        {2, IDYES, {A, B}, 1},
+        {0, IDYES, {B, C}, 0},
+        {1, IDNO, {A, B, C}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.current);
+        CScriptedUi ui;
+        ui.m_answers.push_back(c.answer);
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 2, {A, B, C});
+        h.doc.m_nCurrentFrame = c.current;
+        h.doc.m_bOnionSkin = 1;
+        h.doc.m_nOnionCount = 1;
+        h.doc.SaveUndo();
+        h.doc.SetModifiedFlag(false);
+        h.view->hints.clear();
+        ASSERT_TRUE(h.Exec(ID_FRAMES_DELETEFRAME));
+        ASSERT_EQ(ui.m_messages.size(), 1u);
+        EXPECT_EQ(ui.m_messages[0].text, kDeleteText);
+        EXPECT_EQ(ui.m_messages[0].caption, QStringLiteral("Lumvane"));
+        EXPECT_EQ(ui.m_messages[0].type, kConfirm);
+        EXPECT_EQ(h.Fills(), c.after);
+        EXPECT_EQ(h.doc.m_nCurrentFrame, c.newCurrent);
+        const bool yes = c.answer == IDYES;
+        EXPECT_EQ(h.doc.m_bOnionSkin, yes ? 0 : 1);
+        EXPECT_EQ(h.doc.m_nOnionCount, yes ? 0 : 1);
+        EXPECT_EQ(h.doc.IsModified(), yes);
+        EXPECT_EQ(h.doc.m_bUndoValid, 1);
+        EXPECT_EQ(h.view->hints, yes ? std::vector<int>{HINT_CURRENT_FRAME} : std::vector<int>{});
+        if (yes) {
+            EXPECT_EQ(h.doc.m_frames[2].GetData(), nullptr);
+        }
+    }
+}
+
+TEST(FrameCommands, EnabledRules) {
+    struct Case {
+        int frames;
+        int current;
+        bool undo;
+        bool first, prev, next, last, add, del, undoOn;
+    } cases[] = {
+        {1, 0, false, false, false, false, false, true, false, false},
+        {2, 0, true, false, false, true, true, true, true, true},
+        {2, 1, false, true, true, false, false, true, true, false},
+        {3, 1, false, true, true, true, true, true, true, false},
+        {498, 0, false, false, false, true, true, true, true, false},
+        {499, 498, false, true, true, false, false, false, true, false},
+        {500, 250, false, true, true, true, true, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frames);
+        CommandHarness h;
+        h.doc.CreateAnimation(4, 1);
+        while (h.doc.m_nFrameCount < c.frames) h.doc.OnAddFrame();
+        h.doc.m_nCurrentFrame = c.current;
+        h.doc.m_bUndoValid = c.undo;
+        EXPECT_EQ(h.Enabled(ID_FRAMES_FIRSTFRAME), c.first);
+        EXPECT_EQ(h.Enabled(ID_FRAMES_PREVFRAME), c.prev);
+        EXPECT_EQ(h.Enabled(ID_FRAMES_NEXTFRAME), c.next);
+        EXPECT_EQ(h.Enabled(ID_FRAMES_LASTFRAME), c.last);
+        EXPECT_EQ(h.Enabled(ID_FRAMES_ADDFRAME), c.add);
+        EXPECT_EQ(h.Enabled(ID_FRAMES_DELETEFRAME), c.del);
+        EXPECT_EQ(h.Enabled(ID_EDIT_UNDO), c.undoOn);
+        EXPECT_TRUE(h.Enabled(ID_EDIT_CLEARFRAME));
+        EXPECT_TRUE(h.Enabled(ID_VIEW_ONIONSKIN));
+        // A disabled command does nothing, from menu or key alike.
+        const int count = h.doc.m_nFrameCount;
+        const int current = h.doc.m_nCurrentFrame;
+        CScriptedUi ui;
+        ui.m_answers = {IDYES};
+        for (int id : {ID_FRAMES_FIRSTFRAME, ID_FRAMES_PREVFRAME, ID_FRAMES_NEXTFRAME,
+                       ID_FRAMES_LASTFRAME, ID_FRAMES_ADDFRAME, ID_FRAMES_DELETEFRAME})
+            if (!h.Enabled(id)) {
+                EXPECT_FALSE(h.Exec(id));
+            }
+        if (!c.add) {
+            EXPECT_EQ(h.doc.m_nFrameCount, count);
+        }
+        if (!c.first && !c.next) {
+            EXPECT_EQ(h.doc.m_nCurrentFrame, current);
+        }
+    }
+    // Without an animation nothing that touches frames is enabled.
+    CommandHarness empty;
+    for (int id : {ID_EDIT_CLEARFRAME, ID_FRAMES_ADDFRAME, ID_FRAMES_NEXTFRAME, ID_VIEW_ONIONSKIN})
+        EXPECT_FALSE(empty.Enabled(id));
+}
+
+TEST(FrameCommands, MovingEmptiesTheOnionListAndKeepsTheMode) {
+    struct Case {
+        int id;
+        int from;
+        int to;
+    } cases[] = {
+        {ID_FRAMES_FIRSTFRAME, 3, 0},
+        {ID_FRAMES_PREVFRAME, 3, 2},
+        {ID_FRAMES_NEXTFRAME, 3, 4},
+        {ID_FRAMES_LASTFRAME, 1, 5},
+    };
+    for (const Case& c : cases) {
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 1, {1, 2, 3, 4, 5, 6});
+        h.doc.m_nCurrentFrame = c.from;
+        h.doc.m_bOnionSkin = 1;
+        h.doc.m_nOnionCount = 2;
+        h.view->hints.clear();
+        ASSERT_TRUE(h.Exec(c.id));
+        EXPECT_EQ(h.doc.m_nCurrentFrame, c.to);
+        EXPECT_EQ(h.doc.m_bOnionSkin, 1);
+        EXPECT_EQ(h.doc.m_nOnionCount, 0);
+        EXPECT_FALSE(h.doc.IsModified());
+        EXPECT_EQ(h.view->hints, std::vector<int>{HINT_CURRENT_FRAME});
+    }
+}
+
+TEST(FrameCommands, OnionSkinTogglesAndIsChecked) {
+    CommandHarness h;
+    MakeAnimation(h.doc, 4, 1, {1, 2});
+    h.doc.m_nOnionCount = 1;
+    EXPECT_EQ(h.Checked(ID_VIEW_ONIONSKIN), 0);
+    h.view->hints.clear();
+    ASSERT_TRUE(h.Exec(ID_VIEW_ONIONSKIN));
+    EXPECT_EQ(h.doc.m_bOnionSkin, 1);
+    EXPECT_EQ(h.doc.m_nOnionCount, 0);
+    EXPECT_EQ(h.Checked(ID_VIEW_ONIONSKIN), 1);
+    h.doc.m_nOnionCount = 1;
+    ASSERT_TRUE(h.Exec(ID_VIEW_ONIONSKIN));
+    EXPECT_EQ(h.doc.m_bOnionSkin, 0);
+    EXPECT_EQ(h.doc.m_nOnionCount, 0);
+    EXPECT_EQ(h.Checked(ID_VIEW_ONIONSKIN), 0);
+    EXPECT_FALSE(h.doc.IsModified());
+    EXPECT_EQ(h.view->hints, (std::vector<int>{HINT_FRAME_CONTENT, HINT_FRAME_CONTENT}));
+}
+
+TEST(FrameCommands, ClearFrameAskInkUndo) {
+    for (int answer : {IDNO, IDYES}) {
+        CScriptedUi ui;
+        ui.m_answers.push_back(answer);
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 1, {A, B});
+        h.doc.m_nCurrentFrame = 1;
+        SetPixels(h.doc.m_frames[1], {0, 50, 100, 150});
+        h.view->hints.clear();
+        ASSERT_TRUE(h.Exec(ID_EDIT_CLEARFRAME));
+        ASSERT_EQ(ui.m_messages.size(), 1u);
+        EXPECT_EQ(ui.m_messages[0].text, kClearText);
+        EXPECT_EQ(ui.m_messages[0].caption, QStringLiteral("Lumvane"));
+        EXPECT_EQ(ui.m_messages[0].type, kConfirm);
+        if (answer == IDNO) {
+            EXPECT_EQ(Pixels(h.doc.m_frames[1]), QByteArray::fromHex("00326496"));
+            EXPECT_EQ(h.doc.m_bUndoValid, 0);
+            EXPECT_FALSE(h.doc.IsModified());
+            EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
+            EXPECT_TRUE(h.view->hints.empty());
+            continue;
+        }
+        EXPECT_EQ(Pixels(h.doc.m_frames[1]), QByteArray(4, '\xff'));
+        EXPECT_EQ(Pixels(h.doc.m_frames[0]), QByteArray(4, A));
+        EXPECT_TRUE(h.doc.IsModified());
+        EXPECT_EQ(h.view->hints, std::vector<int>{HINT_FRAME_CONTENT});
+        ASSERT_TRUE(h.Enabled(ID_EDIT_UNDO));
+        h.doc.SetModifiedFlag(false);
+        h.view->hints.clear();
+        ASSERT_TRUE(h.Exec(ID_EDIT_UNDO));
+        EXPECT_EQ(Pixels(h.doc.m_frames[1]), QByteArray::fromHex("00326496"));
+        EXPECT_FALSE(h.doc.IsModified());  // Undo leaves the flag alone
+        EXPECT_EQ(h.view->hints, std::vector<int>{HINT_CURRENT_FRAME});
+        EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
+        EXPECT_FALSE(h.Exec(ID_EDIT_UNDO));
+    }
+}
+
+TEST(FrameCommands, UndoWritesTheSnapshotIntoWhicheverFrameIsCurrent) {
+    CommandHarness h;
+    MakeAnimation(h.doc, 4, 1, {1, 2, 3, 4, 5});
+    h.doc.m_nCurrentFrame = 2;  // frame 3
+    h.doc.SaveUndo();           // a stroke begins
+    SetPixels(h.doc.m_frames[2], {0, 0, 9, 9});
+    ASSERT_TRUE(h.Exec(ID_FRAMES_NEXTFRAME));
+    ASSERT_TRUE(h.Exec(ID_EDIT_UNDO));
+    EXPECT_EQ(Pixels(h.doc.m_frames[3]), QByteArray(4, 3));
+    EXPECT_EQ(Pixels(h.doc.m_frames[2]), QByteArray::fromHex("00000909"));
+    EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
+}
+
+TEST(FrameCommands, AddFrameWithoutMemoryTellsAndChangesNothing) {
+    CScriptedUi ui;
+    CommandHarness h;
+    MakeAnimation(h.doc, 4, 1, {A, B, C});
+    h.doc.m_nCurrentFrame = 1;
+    // A frame size whose pixels no system can provide.
+    h.doc.m_nWidth = 1 << 30;
+    h.doc.m_nHeight = 1 << 30;
+    const DocState before = Capture(h.doc);
+    h.view->hints.clear();
+    h.Exec(ID_FRAMES_ADDFRAME);
+    EXPECT_EQ(ui.Texts(), QStringList{"Not enough memory to add a frame."});
+    EXPECT_TRUE(Capture(h.doc) == before);
+    EXPECT_TRUE(h.view->hints.empty());
+}
