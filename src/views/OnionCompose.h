@@ -5,3 +5,10 @@
 // blue in Qt's 24-bit layout).
 void ComposeOnionRow(unsigned char* dst, const unsigned char* shown,
                      const unsigned char* const* onion, int onionCount, int count);
+
+// The instruction sets the row can be composed with; the fastest available one is used.
+enum class OnionKernel { Scalar, Ssse3, Avx2 };
+bool OnionKernelAvailable(OnionKernel kernel);
+// ComposeOnionRow with a chosen kernel, which must be available.
+void ComposeOnionRowWith(OnionKernel kernel, unsigned char* dst, const unsigned char* shown,
+                         const unsigned char* const* onion, int onionCount, int count);
