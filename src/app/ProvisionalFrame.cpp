@@ -7,22 +7,39 @@
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
 
-namespace {
-// Keeps the frame number in the title current, until the timeline shows it.
-struct TitleWatcher : CView {
-    explicit TitleWatcher(CLumvaneDoc* doc) { doc->AddView(this); }
-    void OnUpdate(CView*, int, void*) override {
-        if (CFrameWnd* f = AfxGetMainWnd()) f->OnUpdateFrameTitle();
+// ---- playback and sound-track menus (stand-in until the shell's menus) ----
+static void AddPlaybackMenus(CFrameWnd* frame, QMenuBar* bar) {
+    QMenu* frames = nullptr;
+    for (QAction* a : bar->actions())
+        if (a->menu() && a->text().remove('&') == QStringLiteral("Frames")) frames = a->menu();
+    if (!frames) {
+        frames = bar->addMenu(QStringLiteral("&Frames"));
+        frame->WatchMenu(frames);
     }
-    QWidget* GetWidget() override { return nullptr; }
-};
-}  // namespace
+    frames->addSeparator();
+    frames->addAction(frame->AddCommand(ID_FRAMES_PLAY, QStringLiteral("&Play"),
+                                        {QKeySequence(Qt::Key_P)},
+                                        QStringLiteral("Plays the animation\nPlay")));
+    frames->addSeparator();
+    frames->addAction(
+        frame->AddCommand(ID_FRAMES_SETTINGS, QStringLiteral("&Settings"), {},
+                          QStringLiteral("Adjust Frame Rate Settings\nFrame Settings")));
+    QMenu* audio = bar->addMenu(QStringLiteral("&Audio"));
+    frame->WatchMenu(audio);
+    audio->addAction(
+        frame->AddCommand(ID_AUDIO_LOAD, QStringLiteral("&Load"), {QKeySequence(Qt::Key_L)},
+                          QStringLiteral("Loads an audio file to be played with animation")));
+    audio->addSeparator();
+    audio->addAction(frame->AddCommand(ID_AUDIO_SOUND, QStringLiteral("&Sound"),
+                                       {QKeySequence(Qt::Key_S)},
+                                       QStringLiteral("Disables/Enables Sound\nSound ON/OFF")));
+}
+// ---- end of playback menus ----
 
 CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
     m_pView = new CLumvaneView(doc, this);
     setCentralWidget(m_pView);
     SetActiveView(m_pView);
-    m_pTitleWatcher = std::make_unique<TitleWatcher>(doc);
 
     struct Item {
         int id;  // 0: separator
@@ -30,7 +47,7 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
         QList<QKeySequence> keys;
         const char* prompt;
     };
-    auto addMenu = [this](const char* title, const std::vector<Item>& items) -> QMenu* {
+    auto addMenu = [this](const char* title, const std::vector<Item>& items) {
         QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
         WatchMenu(menu);
         for (const Item& it : items) {
@@ -41,7 +58,6 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
             menu->addAction(AddCommand(it.id, QString::fromLatin1(it.text), it.keys,
                                        it.prompt ? QString::fromLatin1(it.prompt) : QString()));
         }
-        return menu;
     };
     addMenu("&File",
             {
@@ -65,18 +81,17 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
                 {0, nullptr, {}, nullptr},
                 {ID_APP_EXIT, "E&xit", {}, "Quit the application; prompts to save documents\nExit"},
             });
-    QMenu* edit = addMenu(
-        "&Edit",
-        {
-            {ID_EDIT_UNDO,
-             "&Undo",
-             {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
-             "Undo the last action\nUndo"},
-            {ID_EDIT_CLEARFRAME,
-             "&Clear Frame",
-             {QKeySequence(Qt::Key_Backspace)},
-             "Clears the current frame\nClear Frame"},
-        });
+    addMenu("&Edit",
+            {
+                {ID_EDIT_UNDO,
+                 "&Undo",
+                 {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)},
+                 "Undo the last action\nUndo"},
+                {ID_EDIT_CLEARFRAME,
+                 "&Clear Frame",
+                 {QKeySequence(Qt::Key_Backspace)},
+                 "Clears the current frame\nClear Frame"},
+            });
     addMenu("F&rames", {
                            {ID_FRAMES_FIRSTFRAME,
                             "&First Frame",
@@ -110,11 +125,10 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
                           {QKeySequence(Qt::Key_O)},
                           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
                      });
-    AddDrawingViewCommands(edit);
+    AddDrawingViewCommands();
+    AddPlaybackMenus(this, menuBar());
     statusBar()->showMessage(IdleText());
 }
-
-CProvisionalFrame::~CProvisionalFrame() = default;
 
 void CProvisionalFrame::OnUpdateFrameTitle() {
     CFrameWnd::OnUpdateFrameTitle();
@@ -125,9 +139,11 @@ void CProvisionalFrame::OnUpdateFrameTitle() {
             QStringLiteral(" [frame %1 of %2]").arg(d->m_nCurrentFrame + 1).arg(d->m_nFrameCount));
 }
 
-void CProvisionalFrame::AddDrawingViewCommands(QMenu* edit) {
+void CProvisionalFrame::AddDrawingViewCommands() {
     using QKS = QKeySequence;
-    edit->addSeparator();
+    QMenu* edit = nullptr;
+    for (QAction* a : menuBar()->actions())
+        if (a->text() == QStringLiteral("&Edit")) edit = a->menu();
     edit->addAction(
         AddCommand(ID_EDIT_CUT, QStringLiteral("Cu&t"),
                    {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)},
