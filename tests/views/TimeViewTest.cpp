@@ -29,6 +29,7 @@ struct PlayLog {
 class FakeWaveOut : public IWaveOut {
   public:
     explicit FakeWaveOut(PlayLog* log) : m_log(log) {}
+    bool Prepare(const unsigned char*, std::size_t) override { return true; }
     bool Play(const unsigned char* data, std::size_t bytes) override {
         m_log->plays.emplace_back(data - m_log->base, bytes);
         return true;
