@@ -30,21 +30,25 @@ CFrameWnd::CFrameWnd(QWidget* parent) : QMainWindow(parent) {
     });
     m_idleTimer.start();
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        connect(app, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-            CDocument* doc = GetActiveDocument();
-            if (!doc || !now) return;
-            for (CView* v : doc->GetViews()) {
-                QWidget* w = v->GetWidget();
-                if (w && (w == now || w->isAncestorOf(now))) {
-                    m_pActiveView = v;
-                    return;
+        m_focusConnection =
+            connect(app, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+                CDocument* doc = GetActiveDocument();
+                if (!doc || !now) return;
+                for (CView* v : doc->GetViews()) {
+                    QWidget* w = v->GetWidget();
+                    if (w && (w == now || w->isAncestorOf(now))) {
+                        m_pActiveView = v;
+                        return;
+                    }
                 }
-            }
-        });
+            });
     }
 }
 
 CFrameWnd::~CFrameWnd() {
+    // Destroying the child widgets moves the focus; this part of the object is gone by then.
+    disconnect(m_focusConnection);
+    m_idleTimer.stop();
     if (g_mainWnd == this) g_mainWnd = nullptr;
 }
 

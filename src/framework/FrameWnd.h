@@ -63,6 +63,7 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
     std::map<int, QAction*> m_actions;
     CView* m_pActiveView = nullptr;
     QTimer m_idleTimer;
+    QMetaObject::Connection m_focusConnection;
     bool m_bCommandsBlocked = false;
     bool m_bCloseRequested = false;
 };
