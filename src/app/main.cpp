@@ -3,9 +3,14 @@
 
 #include "app/ProvisionalFrame.h"
 #include "document/LumvaneDoc.h"
+#include "export/CommandLine.h"
 #include "framework/WinApp.h"
+#include "playback/Playback.h"
+#include "playback/QtWaveOut.h"
 
 int main(int argc, char** argv) {
+    // --export, --info and --help run without a window or display.
+    if (const int status = RunCommandLine(argc, argv); status >= 0) return status;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Lumvane"));
@@ -18,5 +23,9 @@ int main(int argc, char** argv) {
     app.LoadStdProfileSettings(4);
     app.OnFileNew();
     if (!AfxGetMainWnd()) return 0;
+    // ---- playback and sound-track commands ----
+    if (auto* doc = dynamic_cast<CLumvaneDoc*>(app.GetDocument()))
+        RegisterPlaybackCommands(*doc, QtWaveOutSystem());
+    // ---- end of playback commands ----
     return qapp.exec();
 }

@@ -16,6 +16,7 @@ void CLumvaneDoc::OnSound() {
 }
 
 void CLumvaneDoc::CloseSound() {
+    // Output stops before the device goes, and both before the samples it reads are freed.
     if (m_hWaveOut) {
         m_hWaveOut->Reset();
         m_hWaveOut.reset();
@@ -24,18 +25,22 @@ void CLumvaneDoc::CloseSound() {
 }
 
 void CLumvaneDoc::PlaySoundFrames(int first, int count) {
-    if (!m_bSoundOn || !m_bSoundLoaded || count <= 0 || !m_hWaveOut || m_nFps <= 0) return;
+    if (!m_bSoundOn || !m_bSoundLoaded || count <= 0) return;
+    if (!m_hWaveOut || !m_pSoundData || m_nFps <= 0) return;
     m_hWaveOut->Reset();
     m_waveHeader = WaveHeader();
     // 64-bit products: a long track at a high rate overflows 32 bits.
     const std::int64_t rate = GetSoundSampleRate();
     const std::int64_t offset = static_cast<std::int64_t>(first) * rate / m_nFps;
     std::int64_t length = static_cast<std::int64_t>(count) * rate / m_nFps;
+    // A negative offset (negative first or a rate above 2^31) would point before the samples.
     if (offset < 0 || offset >= m_nSoundBytes) return;
     if (length > m_nSoundBytes - offset) length = m_nSoundBytes - offset;
     if (length <= 0) return;
     m_waveHeader.pData = m_pSoundData.get() + offset;
     m_waveHeader.nLength = static_cast<std::size_t>(length);
+    if (!m_hWaveOut->Prepare(m_waveHeader.pData, m_waveHeader.nLength))
+        AfxMessageBox(QStringLiteral("Could not prepare wave header"));
     if (!m_hWaveOut->Play(m_waveHeader.pData, m_waveHeader.nLength))
         AfxMessageBox(QStringLiteral("Could not write wave header"));
 }

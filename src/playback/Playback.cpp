@@ -1,0 +1,185 @@
+#include "playback/Playback.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <chrono>
+#include <thread>
+
+#include "document/LumvaneDoc.h"
+#include "framework/FrameWnd.h"
+
+namespace {
+
+class CSteadyClock : public IPlaybackClock {
+  public:
+    std::int64_t NowMicros() override {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void WaitUntil(std::int64_t deadline) override {
+        // Sleeping all the way risks the scheduler's wake-up lateness; spinning all the way
+        // burns a core. Sleep to just short of the deadline, then yield until it passes.
+        constexpr std::int64_t kSpinMicros = 500;
+        for (std::int64_t left = deadline - NowMicros(); left > 0; left = deadline - NowMicros()) {
+            if (left > kSpinMicros)
+                std::this_thread::sleep_for(std::chrono::microseconds(left - kSpinMicros));
+            else
+                std::this_thread::yield();
+        }
+    }
+};
+
+bool g_playing = false;
+
+void SetStatus(const char* text) {
+    if (CFrameWnd* frame = AfxGetMainWnd()) frame->SetMessageText(QString::fromLatin1(text));
+}
+
+// Keeps the window alive but the document untouched while the loop runs: the first ordinary
+// key press stops playback and is swallowed, commands are ignored, pointer input reaches only
+// menus (and a modal box, should one appear), and a close request is recorded as a stop.
+class CPlaybackGuard : public QObject {
+  public:
+    CPlaybackGuard() : m_frame(AfxGetMainWnd()) {
+        if (m_frame) {
+            m_bWasBlocked = m_frame->CommandsBlocked();
+            m_frame->SetCommandsBlocked(true);
+        }
+        if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~CPlaybackGuard() override {
+        if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
+        if (m_frame) {
+            m_frame->SetCommandsBlocked(m_bWasBlocked);
+            if (m_frame->CloseRequested()) {
+                m_frame->ClearCloseRequest();
+                // Closed from the event loop, after the Play command has returned.
+                QMetaObject::invokeMethod(m_frame, "close", Qt::QueuedConnection);
+            }
+        }
+    }
+
+    // Handles the window events that are waiting; true when playback must stop.
+    bool Pump() {
+        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return m_bKeyStop || (m_frame && m_frame->CloseRequested());
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        switch (e->type()) {
+            case QEvent::ShortcutOverride:
+                // Claim the key so that no shortcut swallows it before the key press arrives.
+                if (InModal(watched) || IsSystemKey(static_cast<QKeyEvent*>(e))) return false;
+                e->accept();
+                return true;
+            case QEvent::KeyPress:
+                if (InModal(watched) || IsSystemKey(static_cast<QKeyEvent*>(e))) return false;
+                m_bKeyStop = true;
+                return true;
+            case QEvent::Shortcut:
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::TabletPress:
+            case QEvent::TabletMove:
+            case QEvent::TabletRelease:
+            case QEvent::ContextMenu:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+                return !PassesPointer(watched);
+            default:
+                return false;
+        }
+    }
+
+  private:
+    static bool IsSystemKey(const QKeyEvent* k) {
+        return (k->modifiers() & Qt::AltModifier) || k->key() == Qt::Key_Alt ||
+               k->key() == Qt::Key_AltGr;
+    }
+    static bool InModal(QObject* o) {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* w = qobject_cast<QWidget*>(o);
+        return modal && w && (w == modal || modal->isAncestorOf(w));
+    }
+    // Window-level events are routed on to a widget, where they are judged.
+    static bool PassesPointer(QObject* o) {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (!w) return true;
+        if (InModal(o)) return true;
+        for (QWidget* p = w; p; p = p->parentWidget())
+            if (qobject_cast<QMenu*>(p) || qobject_cast<QMenuBar*>(p)) return true;
+        return false;
+    }
+
+    QPointer<CFrameWnd> m_frame;
+    bool m_bWasBlocked = false;
+    bool m_bKeyStop = false;
+};
+
+}  // namespace
+
+IPlaybackClock& SystemPlaybackClock() {
+    static CSteadyClock clock;
+    return clock;
+}
+
+bool IsPlaying() {
+    return g_playing;
+}
+
+void OnPlay(CLumvaneDoc& doc, IPlaybackClock& clock) {
+    if (g_playing || doc.m_nFrameCount <= 0 || doc.m_nFps <= 0) return;
+    g_playing = true;
+    CPlaybackGuard guard;
+
+    const std::int64_t period = 1000 / doc.m_nFps;
+    const int start = doc.m_nCurrentFrame;
+    SetStatus(kTextPlaying);
+    if (doc.m_bSoundLoaded) doc.PlaySoundFrames(start, doc.m_nFrameCount - start);
+
+    const std::int64_t t0 = clock.NowMicros();
+    std::int64_t step = 0;
+    bool stopped = false;
+    while (step < doc.m_nFrameCount) {
+        clock.WaitUntil(t0 + period * step * 1000);
+        // Whole milliseconds, as the frame times are defined in them.
+        const std::int64_t elapsed = (clock.NowMicros() - t0) / 1000;
+        if (elapsed < period * step) continue;
+
+        int next = doc.m_nCurrentFrame + 1;
+        if (next >= doc.m_nFrameCount) {
+            if (doc.m_bSoundLoaded) doc.PlaySoundFrames(0, start);
+            next = 0;
+        }
+        doc.m_nCurrentFrame = next;
+        doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+
+        if (guard.Pump()) {
+            if (doc.m_bSoundLoaded && doc.m_bSoundOn && doc.m_hWaveOut) doc.m_hWaveOut->Reset();
+            SetStatus(kTextStopped);
+            stopped = true;
+            break;
+        }
+        if (!doc.m_bShowEveryFrame) step = period > 0 ? elapsed / period : step;
+        ++step;
+    }
+
+    if (doc.m_nCurrentFrame != start) {
+        doc.m_nCurrentFrame = start;
+        doc.UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+    }
+    if (!stopped) SetStatus(kTextFinished);
+    g_playing = false;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+// A document with frames, a main window, a simulated clock and a view that records what the
+// playback loop shows and when.
+#include <QCoreApplication>
+#include <QStatusBar>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "WavBuilder.h"
+#include "document/LumvaneDoc.h"
+#include "framework/FrameWnd.h"
+#include "framework/View.h"
+#include "playback/Playback.h"
+#include "playback/RecordingWaveOut.h"
+#include "playback/RiffWave.h"
+
+struct FakeClock : IPlaybackClock {
+    std::int64_t now = 5'000'000'000;  // any origin
+    std::int64_t wakeLate = 0;         // how late each wait returns
+    int waits = 0;
+    std::function<void(std::int64_t deadline)> onWait;
+    std::int64_t NowMicros() override { return now; }
+    void WaitUntil(std::int64_t deadline) override {
+        ++waits;
+        if (onWait) onWait(deadline);
+        if (now < deadline) now = deadline + wakeLate;
+    }
+};
+
+struct Shown {
+    int frame;
+    std::int64_t ms;  // since the run started
+    bool operator==(const Shown&) const = default;
+};
+
+struct RecordingView : CView {
+    FakeClock* clock = nullptr;
+    std::int64_t t0 = -1;
+    std::int64_t paintMicros = 0;  // the display's cost per frame
+    std::vector<Shown> shown;
+    std::vector<int> hints;
+    std::function<void(int shownCount)> onPaint;
+    QWidget* GetWidget() override { return nullptr; }
+    void OnUpdate(CView*, int hint, void*) override {
+        hints.push_back(hint);
+        if (hint != 1 || !clock) return;
+        auto* d = static_cast<CLumvaneDoc*>(GetDocument());
+        shown.push_back({d->m_nCurrentFrame, (clock->now - t0) / 1000});
+        clock->now += paintMicros;
+        if (onPaint) onPaint(static_cast<int>(shown.size()));
+    }
+};
+
+struct PlayRig {
+    // Outlives the document, whose device reports its closing to it.
+    CRecordingWaveOutSystem sound{&doc};
+    CLumvaneDoc doc;
+    CFrameWnd frame;
+    FakeClock clock;
+    RecordingView view;
+    QStringList status;
+
+    explicit PlayRig(int frames = 1) {
+        doc.CreateAnimation(8, 2);
+        for (int i = 1; i < frames; ++i) {
+            doc.m_frames[i].Create(8, 2);
+            doc.m_frames[i].Fill(255);
+        }
+        doc.m_nFrameCount = frames;
+        AfxSetMainWnd(&frame);
+        QObject::connect(frame.statusBar(), &QStatusBar::messageChanged,
+                         [this](const QString& t) { status.append(t); });
+        doc.AddView(&view);
+        view.clock = &clock;
+        view.t0 = clock.now;
+    }
+    ~PlayRig() {
+        doc.RemoveView(&view);
+        AfxSetMainWnd(nullptr);
+    }
+    // A loaded track of the given rate and length, straight into the document's fields.
+    void LoadTrack(std::uint32_t rate, std::size_t bytes) {
+        const wav::Bytes fmt = wav::Fmt(1, 1, rate, 8);
+        doc.m_pWaveFormat = fmt;
+        doc.m_pSoundData.reset(new unsigned char[bytes]);
+        const wav::Bytes s = wav::Samples(bytes);
+        std::copy(s.begin(), s.end(), doc.m_pSoundData.get());
+        doc.m_nSoundBytes = static_cast<int>(bytes);
+        doc.m_hWaveOut = sound.Open(fmt);
+        doc.m_bSoundLoaded = 1;
+        sound.Clear();
+    }
+    void Play() {
+        status.clear();
+        OnPlay(doc, clock);
+    }
+};
