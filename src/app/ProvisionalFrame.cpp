@@ -1,13 +1,11 @@
 #include "app/ProvisionalFrame.h"
 
-#include <QImage>
 #include <QMenuBar>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QStatusBar>
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "views/LumvaneView.h"
 
 // ---- playback and sound-track menus (stand-in until the shell's menus) ----
 static void AddPlaybackMenus(CFrameWnd* frame, QMenuBar* bar) {
@@ -38,65 +36,10 @@ static void AddPlaybackMenus(CFrameWnd* frame, QMenuBar* bar) {
 }
 // ---- end of playback menus ----
 
-CProvisionalView::CProvisionalView(CLumvaneDoc* doc, QWidget* parent) : QWidget(parent) {
-    doc->AddView(this);
-    setFocusPolicy(Qt::StrongFocus);
-    setAutoFillBackground(false);
-}
-
-CLumvaneDoc* CProvisionalView::Doc() const {
-    return static_cast<CLumvaneDoc*>(GetDocument());
-}
-
-void CProvisionalView::OnUpdate(CView*, int, void*) {
-    if (CFrameWnd* f = AfxGetMainWnd()) f->OnUpdateFrameTitle();
-    update();
-}
-
-QPoint CProvisionalView::FrameOrigin() const {
-    const CLumvaneDoc* d = Doc();
-    return QPoint((width() - d->m_nWidth) / 2, (height() - d->m_nHeight) / 2);
-}
-
-void CProvisionalView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Mid));
-    CLumvaneDoc* d = Doc();
-    if (!d || d->m_nFrameCount <= 0) return;
-    const GrayImage& f = d->CurrentFrame();
-    QImage img(f.GetData(), f.GetWidth(), f.GetHeight(), f.GetWidth(), QImage::Format_Grayscale8);
-    // Frames are stored bottom row first.
-    p.drawImage(FrameOrigin(), img.mirrored(false, true));
-}
-
-void CProvisionalView::mousePressEvent(QMouseEvent* e) {
-    CLumvaneDoc* d = Doc();
-    if (e->button() != Qt::LeftButton || !d || d->m_nFrameCount <= 0) return;
-    m_last = e->position().toPoint() - FrameOrigin();
-    d->SaveUndo();
-    d->CurrentFrame().DrawStamp(d->ActiveBrush(), m_last.x(), d->m_nHeight - m_last.y(),
-                                d->m_bEraser, 255);
-    update();
-}
-
-void CProvisionalView::mouseMoveEvent(QMouseEvent* e) {
-    CLumvaneDoc* d = Doc();
-    if (!(e->buttons() & Qt::LeftButton) || !d || d->m_nFrameCount <= 0) return;
-    const QPoint p = e->position().toPoint() - FrameOrigin();
-    d->CurrentFrame().DrawLine(d->ActiveBrush(), m_last.x(), d->m_nHeight - m_last.y(), p.x(),
-                               d->m_nHeight - p.y(), d->m_bEraser, 255);
-    m_last = p;
-    update();
-}
-
-void CProvisionalView::mouseReleaseEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) mouseMoveEvent(e);
-}
-
 CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
-    auto* view = new CProvisionalView(doc, this);
-    setCentralWidget(view);
-    SetActiveView(view);
+    m_pView = new CLumvaneView(doc, this);
+    setCentralWidget(m_pView);
+    SetActiveView(m_pView);
 
     struct Item {
         int id;  // 0: separator
@@ -182,6 +125,7 @@ CProvisionalFrame::CProvisionalFrame(CLumvaneDoc* doc) {
                           {QKeySequence(Qt::Key_O)},
                           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
                      });
+    AddDrawingViewCommands();
     AddPlaybackMenus(this, menuBar());
     statusBar()->showMessage(IdleText());
 }
@@ -193,4 +137,38 @@ void CProvisionalFrame::OnUpdateFrameTitle() {
         setWindowTitle(
             windowTitle() +
             QStringLiteral(" [frame %1 of %2]").arg(d->m_nCurrentFrame + 1).arg(d->m_nFrameCount));
+}
+
+void CProvisionalFrame::AddDrawingViewCommands() {
+    using QKS = QKeySequence;
+    QMenu* edit = nullptr;
+    for (QAction* a : menuBar()->actions())
+        if (a->text() == QStringLiteral("&Edit")) edit = a->menu();
+    edit->addAction(
+        AddCommand(ID_EDIT_CUT, QStringLiteral("Cu&t"),
+                   {QKS(Qt::CTRL | Qt::Key_X), QKS(Qt::SHIFT | Qt::Key_Delete)},
+                   QStringLiteral("Cut the selection and put it on the Clipboard\nCut")));
+    edit->addAction(
+        AddCommand(ID_EDIT_COPY, QStringLiteral("&Copy"),
+                   {QKS(Qt::CTRL | Qt::Key_C), QKS(Qt::CTRL | Qt::Key_Insert)},
+                   QStringLiteral("Copy the selection and put it on the Clipboard\nCopy")));
+    edit->addAction(AddCommand(ID_EDIT_PASTE, QStringLiteral("&Paste"),
+                               {QKS(Qt::CTRL | Qt::Key_V), QKS(Qt::SHIFT | Qt::Key_Insert)},
+                               QStringLiteral("Insert Clipboard contents\nPaste")));
+    edit->addAction(AddCommand(ID_EDIT_PASTELINES, QStringLiteral("Paste &Lines"),
+                               {QKS(Qt::CTRL | Qt::Key_B)},
+                               QStringLiteral("Pastes Just Lines\nPaste Lines")));
+    edit->addAction(AddCommand(ID_EDIT_BOXSELECTION, QStringLiteral("Box &Selection"),
+                               {QKS(Qt::Key_B)},
+                               QStringLiteral("Enters Box Selection Mode\nBox Selection")));
+
+    // Keys 1 to 9 peek at (or, with onion skin, tint) the frames four back to four ahead.
+    static const int frameKeys[9] = {ID_FRAME_KEY_MINUS4, ID_FRAME_KEY_MINUS3,  ID_FRAME_KEY_MINUS2,
+                                     ID_FRAME_KEY_MINUS1, ID_FRAME_KEY_CURRENT, ID_FRAME_KEY_PLUS1,
+                                     ID_FRAME_KEY_PLUS2,  ID_FRAME_KEY_PLUS3,   ID_FRAME_KEY_PLUS4};
+    for (int i = 0; i < 9; ++i)
+        AddCommand(frameKeys[i], QString::number(i + 1), {QKS(Qt::Key_1 + i)});
+    AddCommand(ID_TOGGLE_ERASER, QStringLiteral("Eraser"), {QKS(Qt::Key_Space)});
+    AddCommand(ID_FILE_PRINT, QStringLiteral("&Print..."), {QKS(Qt::CTRL | Qt::Key_P)});
+    AddCommand(ID_FILE_PRINT_PREVIEW, QStringLiteral("Print Pre&view"));
 }

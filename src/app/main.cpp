@@ -3,11 +3,14 @@
 
 #include "app/ProvisionalFrame.h"
 #include "document/LumvaneDoc.h"
+#include "export/CommandLine.h"
 #include "framework/WinApp.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
 
 int main(int argc, char** argv) {
+    // --export, --info and --help run without a window or display.
+    if (const int status = RunCommandLine(argc, argv); status >= 0) return status;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvane"));
     QCoreApplication::setApplicationName(QStringLiteral("Lumvane"));

@@ -1,7 +1,102 @@
 // Box selection, copy, paste and paste lines through the document's own copy buffer.
+#include <algorithm>
+#include <cstddef>
+
 #include "document/LumvaneDoc.h"
 
-void CLumvaneDoc::OnCopy() {}
-void CLumvaneDoc::OnPaste() {}
-void CLumvaneDoc::OnPasteLines() {}
-void CLumvaneDoc::OnBoxSelection() {}
+namespace {
+
+// The copy buffer holds whole frame rows: it must be as large as a frame.
+bool BuffersUsable(const CLumvaneDoc& doc) {
+    if (doc.m_nWidth <= 0 || doc.m_nHeight <= 0) return false;
+    if (doc.m_nCurrentFrame < 0 || doc.m_nCurrentFrame >= doc.m_nFrameCount) return false;
+    const GrayImage& frame = doc.m_frames[doc.m_nCurrentFrame];
+    const std::size_t pixels =
+        static_cast<std::size_t>(doc.m_nWidth) * static_cast<std::size_t>(doc.m_nHeight);
+    return frame.GetData() && frame.PixelCount() == pixels && doc.m_clipImage.GetData() &&
+           doc.m_clipImage.PixelCount() >= pixels;
+}
+
+// Writes the copied region into the current frame from the paste origin, pixel by pixel,
+// dropping whatever falls outside the frame.
+template <typename Rule>
+void PasteRegion(CLumvaneDoc& doc, Rule rule) {
+    if (!BuffersUsable(doc)) return;
+    const int w = doc.m_nWidth;
+    const int h = doc.m_nHeight;
+    int x0 = 0;
+    int y0 = 0;
+    if (doc.m_bBoxSelect) {
+        const LRect& r = doc.m_rcSelect;
+        x0 = std::min(r.left, r.right);
+        y0 = std::min(h - r.top, h - r.bottom);
+    }
+    const int cw = std::clamp(doc.m_nClipWidth, 0, w);
+    const int ch = std::clamp(doc.m_nClipHeight, 0, h);
+    unsigned char* frame = doc.CurrentFrame().GetData();
+    const unsigned char* clip = doc.m_clipImage.GetData();
+    for (int row = 0; row < ch; ++row) {
+        const long long y = static_cast<long long>(y0) + row;
+        if (y < 0 || y >= h) continue;
+        for (int col = 0; col < cw; ++col) {
+            const long long x = static_cast<long long>(x0) + col;
+            if (x < 0 || x >= w) continue;
+            unsigned char& v = frame[y * w + x];
+            v = rule(v, clip[static_cast<std::size_t>(row) * w + col]);
+        }
+    }
+}
+
+}  // namespace
+
+void CLumvaneDoc::OnBoxSelection() {
+    m_bBoxSelect = 1 - m_bBoxSelect;
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}
+
+void CLumvaneDoc::OnCopy() {
+    if (!BuffersUsable(*this)) return;
+    const int w = m_nWidth;
+    const int h = m_nHeight;
+    const unsigned char* frame = CurrentFrame().GetData();
+    unsigned char* clip = m_clipImage.GetData();
+    if (!m_bBoxSelect) {
+        std::copy(frame, frame + static_cast<std::size_t>(w) * h, clip);
+        m_nClipWidth = w;
+        m_nClipHeight = h;
+        m_bClipValid = 1;
+        return;
+    }
+    // The box may lie partly or wholly outside a frame smaller than it: only the part inside
+    // the frame is copied.
+    const LRect& r = m_rcSelect;
+    const int left = std::clamp(std::min(r.left, r.right), 0, w);
+    const int right = std::clamp(std::max(r.left, r.right), 0, w);
+    const int top = std::clamp(std::min(r.top, r.bottom), 0, h);
+    const int bottom = std::clamp(std::max(r.top, r.bottom), 0, h);
+    const int cw = right - left;
+    const int ch = bottom - top;
+    if (cw <= 0 || ch <= 0) return;  // nothing inside: the buffer keeps what it held
+    const int firstRow = h - bottom;
+    for (int row = 0; row < ch; ++row) {
+        const unsigned char* src = frame + static_cast<std::size_t>(firstRow + row) * w + left;
+        std::copy(src, src + cw, clip + static_cast<std::size_t>(row) * w);
+    }
+    m_nClipWidth = cw;
+    m_nClipHeight = ch;
+    m_bClipValid = 1;
+}
+
+void CLumvaneDoc::OnPaste() {
+    SaveUndo();
+    PasteRegion(*this, [](unsigned char, unsigned char c) { return c; });
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}
+
+void CLumvaneDoc::OnPasteLines() {
+    SaveUndo();
+    PasteRegion(*this, [](unsigned char v, unsigned char c) {
+        return static_cast<unsigned char>(v * c / 255);
+    });
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+}

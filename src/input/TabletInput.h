@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+
+#include "input/TabletDriver.h"
+
 class QWidget;
 class QTabletEvent;
 
@@ -19,4 +23,10 @@ void CloseContext();
 void Release();
 // Queues one packet for a tablet event that reached the view.
 void OnTabletEvent(QTabletEvent* event);
+
+// Installs the driver the binding uses from now on, forgetting any binding and context of the
+// previous one; nullptr brings back a fresh driver of this platform (Qt's tablet support).
+void SetDriver(std::unique_ptr<ITabletDriver> driver);
+// The driver in use.
+ITabletDriver& Driver();
 }  // namespace TabletInput

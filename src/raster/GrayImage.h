@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 
 class BrushStamp;
 
@@ -35,7 +37,18 @@ class GrayImage {
     // Exchanges buffers and sizes with another image (used to swap in fully read data).
     void Swap(GrayImage& other) noexcept;
 
+    // Export writers: the file is created or truncated; 1 when every byte reached the file,
+    // otherwise 0 after reporting "Error writing file <name>!: Disk Full or Write Protected"
+    // (a partly written file stays). The name is passed to fopen unchanged.
+    int WriteDrawingFile(const std::string& fileName) const;
+    int WriteGrayTarga(const std::string& fileName) const;
+    int WriteColorTarga(const std::string& fileName) const;
+    // Where the writers' failure texts go; an empty function sends them to standard error.
+    static void SetErrorReporter(std::function<void(const std::string&)> reporter);
+
   private:
+    int WriteEightBit(const std::string& fileName, unsigned char byte2, unsigned char byte3) const;
+
     // One dab with a 64-bit centre, so lines near the int limits cannot overflow; p is 0..255.
     static void DrawDab(unsigned char* data, int width, int height, const BrushStamp& stamp,
                         std::int64_t x, std::int64_t y, int mode, unsigned p);

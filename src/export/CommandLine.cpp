@@ -1,0 +1,307 @@
+#include "export/CommandLine.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <csignal>
+#include <cstdio>
+
+#include "document/LumvaneDoc.h"
+#include "export/ExportSequence.h"
+#include "framework/Dialog.h"
+
+namespace {
+const char* const kValueOptions[] = {"--export", "--out", "--name", "--start"};
+
+bool IsValueOption(const QString& key) {
+    for (const char* o : kValueOptions)
+        if (key == QLatin1String(o)) return true;
+    return false;
+}
+
+bool IsOurOption(const QString& arg) {
+    const QString key = arg.section(QLatin1Char('='), 0, 0);
+    return arg == QLatin1String("-h") || key == QLatin1String("--help") ||
+           key == QLatin1String("--info") || IsValueOption(key);
+}
+
+struct FormatName {
+    const char* name;
+    int format;
+};
+const FormatName kFormats[] = {
+    {"tsd", EXPORT_DRAWING}, {"tga-gray", EXPORT_GRAY_TARGA}, {"tga-color", EXPORT_COLOR_TARGA}};
+
+void Print(std::FILE* f, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), f);
+}
+
+// A progress line on the terminal that a message must not be appended to.
+bool g_bProgressLine = false;
+void EndProgressLine() {
+    if (g_bProgressLine) std::fputc('\n', stderr);
+    g_bProgressLine = false;
+}
+}  // namespace
+
+CommandLineParse ParseCommandLine(const QStringList& args) {
+    CommandLineParse r;
+    const qsizetype end = args.indexOf(QStringLiteral("--"));
+    const QStringList options = end < 0 ? args : args.mid(0, end);
+    bool ours = false;
+    for (const QString& a : options) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            r.options.mode = CommandLineOptions::Help;
+            return r;
+        }
+        ours = ours || IsOurOption(a);
+    }
+    if (!ours) return r;
+
+    auto fail = [&r](const QString& error) {
+        r.ok = false;
+        r.error = error;
+        return r;
+    };
+    bool info = false;
+    QString values[std::size(kValueOptions)];
+    bool given[std::size(kValueOptions)] = {};
+    QStringList files;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (optionsEnded || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
+            files.append(a);
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype eq = a.startsWith(QLatin1String("--")) ? a.indexOf(QLatin1Char('=')) : -1;
+        const QString key = eq > 0 ? a.left(eq) : a;
+        if (key == QLatin1String("--info")) {
+            if (eq > 0) return fail(QStringLiteral("--info takes no value"));
+            if (info) return fail(QStringLiteral("--info given more than once"));
+            info = true;
+            continue;
+        }
+        if (!IsValueOption(key)) return fail(QStringLiteral("unknown option '%1'").arg(a));
+        std::size_t k = 0;
+        while (key != QLatin1String(kValueOptions[k])) ++k;
+        if (given[k]) return fail(QStringLiteral("%1 given more than once").arg(key));
+        if (eq > 0) {
+            values[k] = a.mid(eq + 1);
+        } else {
+            if (i + 1 >= args.size()) return fail(QStringLiteral("%1 needs a value").arg(key));
+            values[k] = args[++i];
+        }
+        given[k] = true;
+    }
+    const bool exporting = given[0];
+    if (info && exporting)
+        return fail(QStringLiteral("--info and --export cannot be used together"));
+    if (!exporting)
+        for (std::size_t k = 1; k < std::size(kValueOptions); ++k)
+            if (given[k])
+                return fail(QStringLiteral("%1 only goes with --export")
+                                .arg(QLatin1String(kValueOptions[k])));
+    if (files.isEmpty()) return fail(QStringLiteral("no animation file given"));
+    if (files.size() > 1)
+        return fail(QStringLiteral("one animation file at a time, not %1").arg(files.size()));
+    r.options.file = files.first();
+    if (info) {
+        r.options.mode = CommandLineOptions::Info;
+        return r;
+    }
+
+    r.options.mode = CommandLineOptions::Export;
+    bool known = false;
+    for (const FormatName& f : kFormats)
+        if (values[0] == QLatin1String(f.name)) {
+            r.options.format = f.format;
+            known = true;
+        }
+    if (!known)
+        return fail(QStringLiteral("unknown export format '%1' (use tsd, tga-gray or tga-color)")
+                        .arg(values[0]));
+    if (!given[1]) return fail(QStringLiteral("--export needs --out DIR"));
+    if (values[1].isEmpty()) return fail(QStringLiteral("--out needs a directory"));
+    r.options.outDir = values[1];
+
+    // The dialog's checks in the dialog's order: name length, start number, letters.
+    const QString name = given[2] ? values[2] : QFileInfo(r.options.file).completeBaseName();
+    const QString defaulted =
+        given[2] ? QString()
+                 : QStringLiteral(
+                       "\nthe name defaults to the file's base name '%1'; choose one "
+                       "with --name")
+                       .arg(name);
+    if (name.size() > kMaxSequenceName) return fail(AfxTextMaxChars(kMaxSequenceName) + defaulted);
+    if (given[3]) {
+        unsigned start = 0;
+        if (!AfxParseUInt(values[3], start)) return fail(AfxTextNotPositiveInteger());
+        if (start > kMaxStartNumber) return fail(AfxTextRange(0, kMaxStartNumber));
+        r.options.startNumber = start;
+    }
+    if (!IsSequenceNameValid(name)) return fail(ExportTextOnlyLetters() + defaulted);
+    r.options.sequenceName = name;
+    return r;
+}
+
+QString CommandLineHelp() {
+    return QStringLiteral(
+        "Usage: lumvane [FILE.anm]\n"
+        "       lumvane --export FORMAT --out DIR [--name NAME] [--start N] FILE.anm\n"
+        "       lumvane --info FILE.anm\n"
+        "       lumvane --help\n"
+        "\n"
+        "Without options the window opens (with FILE.anm when given). The options below run\n"
+        "without a window or display.\n"
+        "\n"
+        "  --export FORMAT  write every frame of FILE.anm as one numbered file, FORMAT one of\n"
+        "                   tsd        Tessel drawing files  NAME1.tsd, NAME2.tsd, ...\n"
+        "                   tga-gray   8-bit grayscale Targa NAME0001.tga, NAME0002.tga, ...\n"
+        "                   tga-color  24-bit truecolor Targa, named as tga-gray\n"
+        "  --out DIR        the directory for the files; it must exist and be writable.\n"
+        "                   Existing files of the same names are overwritten.\n"
+        "  --name NAME      sequence name: letters A-Z and a-z only, at most 25, may be empty\n"
+        "                   (default: the file's base name, which must then follow the same rule)\n"
+        "  --start N        number of the first file, 0 to 9999 (default 1)\n"
+        "  --info           print facts about FILE.anm, one 'key: value' per line:\n"
+        "                   frames, width, height, current-frame (1-based, as shown in the\n"
+        "                   window), eraser (on/off), draw-brush and erase-brush (brush indices\n"
+        "                   0-9), and brush0 to brush9 as 'size S hardness H' (pixels, percent)\n"
+        "  --help, -h       print this text\n"
+        "\n"
+        "Options take their value as the next argument or after '='. '--' ends the options.\n"
+        "Export progress goes to standard error when it is a terminal.\n"
+        "\n"
+        "Exit status: 0 success; 1 the file could not be read, the directory is missing or not\n"
+        "writable, or a file could not be written (files written before stay); 2 bad arguments.\n");
+}
+
+int CConsoleUi::MessageBox(const QString& text, const QString&, unsigned type) {
+    EndProgressLine();
+    Print(stderr, QStringLiteral("lumvane: %1\n").arg(text));
+    switch (type & MB_TYPEMASK) {
+        case MB_OK:
+            return IDOK;
+        case MB_YESNO:
+            return IDNO;
+        default:
+            return IDCANCEL;
+    }
+}
+
+int CConsoleUi::DoModal(CDialog&) {
+    return IDCANCEL;
+}
+
+QString CConsoleUi::FileDialog(const FileDialogRequest&) {
+    return QString();
+}
+
+QString CConsoleUi::DirectoryDialog(const QString&, const QString&) {
+    return QString();
+}
+
+namespace {
+// Loads through the document's own reading code; its failures arrive through the console
+// service. A file that reads without error but leaves no usable animation is refused too.
+bool LoadAnimation(CLumvaneDoc& doc, const QString& file) {
+    if (QFileInfo(file).isDir()) {
+        AfxMessageBox(QStringLiteral("%1 is a directory").arg(file));
+        return false;
+    }
+    if (!doc.OnOpenDocument(file)) return false;
+    bool ok = doc.m_nFrameCount >= 1 && doc.m_nFrameCount <= CLumvaneDoc::kMaxFrames &&
+              doc.m_nWidth > 0 && doc.m_nHeight > 0 && doc.m_nCurrentFrame >= 0 &&
+              doc.m_nCurrentFrame < doc.m_nFrameCount;
+    for (int i = 0; ok && i < doc.m_nFrameCount; ++i) {
+        const GrayImage& f = doc.m_frames[i];
+        ok = f.GetData() && f.GetWidth() == doc.m_nWidth && f.GetHeight() == doc.m_nHeight;
+    }
+    if (!ok) AfxMessageBox(QStringLiteral("%1: Unexpected file format.").arg(file));
+    return ok;
+}
+
+int RunInfo(const CommandLineOptions& o) {
+    CLumvaneDoc doc;
+    if (!LoadAnimation(doc, o.file)) return 1;
+    QString out;
+    out += QStringLiteral("frames: %1\n").arg(doc.m_nFrameCount);
+    out += QStringLiteral("width: %1\n").arg(doc.m_nWidth);
+    out += QStringLiteral("height: %1\n").arg(doc.m_nHeight);
+    out += QStringLiteral("current-frame: %1\n").arg(doc.m_nCurrentFrame + 1);
+    out += QStringLiteral("eraser: %1\n").arg(doc.m_bEraser ? "on" : "off");
+    out += QStringLiteral("draw-brush: %1\n").arg(doc.m_nDrawBrush);
+    out += QStringLiteral("erase-brush: %1\n").arg(doc.m_nEraseBrush);
+    for (int i = 0; i < CLumvaneDoc::kBrushCount; ++i)
+        out += QStringLiteral("brush%1: size %2 hardness %3\n")
+                   .arg(i)
+                   .arg(doc.m_brushes[i].GetSize())
+                   .arg(doc.m_brushes[i].GetHardness());
+    Print(stdout, out);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int RunExport(const CommandLineOptions& o) {
+    const QFileInfo dir(o.outDir);
+    if (!dir.exists()) {
+        AfxMessageBox(QStringLiteral("output directory %1 does not exist").arg(o.outDir));
+        return 1;
+    }
+    if (!dir.isDir()) {
+        AfxMessageBox(QStringLiteral("%1 is not a directory").arg(o.outDir));
+        return 1;
+    }
+    if (::access(QFile::encodeName(o.outDir).constData(), W_OK | X_OK) != 0) {
+        AfxMessageBox(QStringLiteral("output directory %1 is not writable").arg(o.outDir));
+        return 1;
+    }
+    CLumvaneDoc doc;
+    if (!LoadAnimation(doc, o.file)) return 1;
+    // Past a file-size limit a write should fail and be reported, not end the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const ExportSettings settings{WithTrailingSeparator(o.outDir), o.sequenceName, o.startNumber,
+                                  o.format};
+    const bool tty = ::isatty(STDERR_FILENO) == 1;
+    const int ok = ExportFrames(doc, settings, [tty](int i, int count) {
+        if (!tty) return;
+        Print(stderr, QStringLiteral("\r%1").arg(ExportTextProgress(i + 1, count)));
+        std::fflush(stderr);
+        g_bProgressLine = true;
+    });
+    EndProgressLine();
+    return ok ? 0 : 1;
+}
+}  // namespace
+
+int RunCommandLine(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLineParse parsed = ParseCommandLine(args);
+    if (parsed.ok && parsed.options.mode == CommandLineOptions::None) return -1;
+    if (!parsed.ok) {
+        Print(stderr, QStringLiteral("lumvane: %1\nTry 'lumvane --help' for more information.\n")
+                          .arg(parsed.error));
+        return 2;
+    }
+    if (parsed.options.mode == CommandLineOptions::Help) {
+        Print(stdout, CommandLineHelp());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    // A core application only: no window system is needed or touched.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QCoreApplication app(qtArgc, qtArgv);
+    CConsoleUi console;
+    AfxSetUi(&console);
+    AfxSetAppName(QStringLiteral("Lumvane"));
+    const int status = parsed.options.mode == CommandLineOptions::Info ? RunInfo(parsed.options)
+                                                                       : RunExport(parsed.options);
+    AfxSetUi(nullptr);
+    return status;
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QColor>
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <vector>
+
+#include "framework/View.h"
+
+class CLumvaneDoc;
+class QPainter;
+class QPaintDevice;
+struct LRect;
+
+// The drawing pane: shows the document's current frame (or a peeked neighbour) one frame pixel
+// per screen pixel, centred, with chosen neighbours tinted blue under it; turns the pointer into
+// strokes, frame scrubbing and selection-box edits.
+class CLumvaneView : public QAbstractScrollArea, public CView {
+    Q_OBJECT
+  public:
+    // How long a peeked frame stays after the last key is let go.
+    static constexpr int kReturnTimerMs = 500;
+    // Manhattan distance below which a press grabs a selection corner.
+    static constexpr int kHandleReach = 40;
+    static constexpr int kMaxScrubStep = 40;
+    static QColor SelectionColour() { return QColor(0, 100, 100); }
+    // What the margins around the frame are filled with: the scroll-bar background.
+    static QColor MarginColour(const QWidget* widget);
+
+    explicit CLumvaneView(CLumvaneDoc* doc = nullptr, QWidget* parent = nullptr);
+    ~CLumvaneView() override;
+
+    QWidget* GetWidget() override { return this; }
+    CLumvaneDoc* GetDoc() const;
+
+    // ---- display (cached picture of the frame being shown) ----
+    // Rebuilds the whole display image from that frame, tinted by the onion list when onion
+    // skin is active. Returns 1.
+    int ComposeFrame(int index);
+    // Recomposes one rectangle (top-down frame coordinates, right/bottom exclusive) of that
+    // frame into the same place of the display image. Returns 1.
+    int RefreshRect(int index, int left, int top, int right, int bottom);
+    // Adds the frame to the onion list or removes it; a ninth distinct frame is refused.
+    void ToggleOnionFrame(int frame);
+    // Keys 1 to 9: offset -4 .. +4 from the current frame.
+    void ShowRelativeFrame(int offset);
+    // Paints the display image at the offsets and the selection outline, in the painter's
+    // coordinates (already shifted by the scroll position on screen).
+    void OnDraw(QPainter& painter);
+    // Fills the margins around the frame (pane coordinates, not scrolled).
+    void OnEraseBkgnd(QPainter& painter);
+    // The margin rectangles as the erase computes them; empty ones are left out.
+    std::vector<QRect> MarginRects() const;
+    void OnUpdate(CView* sender, int hint, void* pHint) override;
+    // Recomputes the centring offsets from a client size.
+    void OnSize(int cx, int cy);
+
+    // ---- commands ----
+    void OnToggleEraser();
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    // The printed page: the same picture as the pane, one frame pixel per screen pixel.
+    void OnPrint(QPainter& painter);
+
+    // ---- selection box ----
+    // 0..3 for the corner within reach (top-left, top-right, bottom-right, bottom-left), else 4.
+    static int ChooseHandle(const LRect& box, int vx, int vy);
+    // Drags the chosen handle of the box by one pointer step within a width x height frame.
+    static void DragBox(LRect& box, int handle, int ddx, int ddy, int width, int height);
+
+    // The scroll position (sx, sy) in pixels.
+    QPoint ScrollPosition() const;
+    const QImage& DisplayImage() const { return m_memDC; }
+    bool ReturnTimerActive() const { return m_returnTimer.isActive(); }
+
+    // ---- state (names follow the document's conventions) ----
+    QImage m_memDC;  // display image, top row first
+    int m_nOffsetX = 0;
+    int m_nOffsetY = 0;
+    QPoint m_ptLast;
+    int m_nDragStartX = 0;
+    int m_nDragStartFrame = 0;
+    int m_bScrubbing = 0;
+    int m_nSelectHandle = 4;
+    int m_bTablet = 0;
+
+  protected:
+    // Width of the screen in pixels, for the scrubbing step; tests replace it.
+    virtual int ScreenWidth() const;
+
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void tabletEvent(QTabletEvent* e) override;
+
+  private:
+    bool HasAnimation() const;
+    void RecomputeOffsets();
+    void UpdateScrollSizes();
+    // Pressure of this pointer event: the tablet's reading, or 255 without one.
+    int ReadPressure();
+    // The last piece of a stroke from m_ptLast to (vx, vy), shown at once.
+    void DrawSegment(int vx, int vy, int pressure);
+    // Paints the pane area showing that top-down frame rectangle, synchronously.
+    void RepaintFrameRect(const QRect& frameRect);
+    void RepaintPane();
+    // Runs one of the view's commands through the window's routing when a key reaches the view
+    // instead of a shortcut.
+    void RunCommand(int id);
+    void FirstPaint();
+
+    QBasicTimer m_returnTimer;
+    bool m_bContextOpened = false;
+    std::vector<unsigned char> m_rowTint;  // scratch row of the onion product
+};

@@ -1,0 +1,356 @@
+// The command-line modes: every argument error, and the program run without a display.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "document/LumvaneDoc.h"
+#include "export/CommandLine.h"
+#include "export/ExportSequence.h"
+#include "framework/ScriptedUi.h"
+
+namespace fs = std::filesystem;
+
+TEST(CommandLine, ParsesModesAndReportsEveryError) {
+    using M = CommandLineOptions::Mode;
+    const QString letters = "only letters";  // stands for the dialog's text
+    struct Case {
+        QStringList args;
+        M mode;
+        QString error;  // empty: parses
+    } cases[] = {
+        // Not a command-line mode: the window gets the arguments.
+        {{}, M::None, ""},
+        {{"walk.anm"}, M::None, ""},
+        {{"-platform", "offscreen", "walk.anm"}, M::None, ""},
+        {{"--bogus", "walk.anm"}, M::None, ""},
+        {{"--", "--info", "walk.anm"}, M::None, ""},
+        // Help wins over everything else before "--".
+        {{"--help"}, M::Help, ""},
+        {{"-h"}, M::Help, ""},
+        {{"--export", "png", "--help"}, M::Help, ""},
+        {{"--info", "walk.anm"}, M::Info, ""},
+        {{"walk.anm", "--info"}, M::Info, ""},
+        {{"--info", "--", "-odd.anm"}, M::Info, ""},
+        {{"--info"}, M::Info, "no animation file given"},
+        {{"--info", "a.anm", "b.anm"}, M::Info, "one animation file at a time, not 2"},
+        {{"--info=yes", "a.anm"}, M::Info, "--info takes no value"},
+        {{"--info", "--info", "a.anm"}, M::Info, "--info given more than once"},
+        {{"--info", "--bogus", "a.anm"}, M::Info, "unknown option '--bogus'"},
+        {{"--info", "-x", "a.anm"}, M::Info, "unknown option '-x'"},
+        {{"--info", "--export", "tsd", "--out", "d", "a.anm"},
+         M::Info,
+         "--info and --export cannot be used together"},
+        {{"--info", "--out", "d", "a.anm"}, M::Info, "--out only goes with --export"},
+        {{"--name", "walk", "a.anm"}, M::Info, "--name only goes with --export"},
+        {{"--start", "1", "a.anm"}, M::Info, "--start only goes with --export"},
+        {{"--export"}, M::Export, "--export needs a value"},
+        {{"--export", "tsd", "--out"}, M::Export, "--out needs a value"},
+        {{"--export", "png", "--out", "d", "a.anm"},
+         M::Export,
+         "unknown export format 'png' (use tsd, tga-gray or tga-color)"},
+        {{"--export", "tsd", "a.anm"}, M::Export, "--export needs --out DIR"},
+        {{"--export", "tsd", "--out", "", "a.anm"}, M::Export, "--out needs a directory"},
+        {{"--export", "tsd", "--out", "d", "--out", "e", "a.anm"},
+         M::Export,
+         "--out given more than once"},
+        {{"--export", "tsd", "--export=tsd", "--out", "d", "a.anm"},
+         M::Export,
+         "--export given more than once"},
+        {{"--export", "tsd", "--out", "d"}, M::Export, "no animation file given"},
+        {{"--export", "tsd", "--out", "d", "--name", "walk1", "a.anm"}, M::Export, letters},
+        {{"--export", "tsd", "--out", "d", "--name", "my walk", "a.anm"}, M::Export, letters},
+        {{"--export", "tsd", "--out", "d", "--name", "abcdefghijklmnopqrstuvwxyz", "a.anm"},
+         M::Export,
+         "Please enter no more than 25 characters."},
+        {{"--export", "tsd", "--out", "d", "--start", "abc", "a.anm"},
+         M::Export,
+         "Please enter a positive integer."},
+        {{"--export", "tsd", "--out", "d", "--start", "-1", "a.anm"},
+         M::Export,
+         "Please enter a positive integer."},
+        {{"--export", "tsd", "--out", "d", "--start=", "a.anm"},
+         M::Export,
+         "Please enter a positive integer."},
+        {{"--export", "tsd", "--out", "d", "--start", "10000", "a.anm"},
+         M::Export,
+         "Please enter an integer between 0 and 9999."},
+        // The dialog's order: length, number, letters.
+        {{"--export", "tsd", "--out", "d", "--start", "x", "--name", "abcdefghijklmnopqrstuvwxyz",
+          "a.anm"},
+         M::Export,
+         "Please enter no more than 25 characters."},
+        {{"--export", "tsd", "--out", "d", "--start", "x", "--name", "a1", "a.anm"},
+         M::Export,
+         "Please enter a positive integer."},
+        // Without --name the file's base name must pass the same checks.
+        {{"--export", "tsd", "--out", "d", "walk-1.anm"},
+         M::Export,
+         "Only letters are allowed for the sequence name.\nthe name defaults to the file's base "
+         "name 'walk-1'; choose one with --name"},
+        {{"--export", "tsd", "--out", "d", "dir/walk.v2.anm"},
+         M::Export,
+         "Only letters are allowed for the sequence name.\nthe name defaults to the file's base "
+         "name 'walk.v2'; choose one with --name"},
+        {{"--export", "tsd", "--out", "d", "abcdefghijklmnopqrstuvwxyz.anm"},
+         M::Export,
+         "Please enter no more than 25 characters.\nthe name defaults to the file's base name "
+         "'abcdefghijklmnopqrstuvwxyz'; choose one with --name"},
+    };
+    for (const Case& c : cases) {
+        const CommandLineParse p = ParseCommandLine(c.args);
+        const QString want = c.error == letters ? ExportTextOnlyLetters() : c.error;
+        EXPECT_EQ(p.ok, want.isEmpty()) << c.args.join(' ').toStdString();
+        EXPECT_EQ(p.error, want) << c.args.join(' ').toStdString();
+        if (p.ok) {
+            EXPECT_EQ(p.options.mode, c.mode) << c.args.join(' ').toStdString();
+        }
+    }
+}
+
+TEST(CommandLine, ExportOptionsAndDefaults) {
+    struct Case {
+        QStringList args;
+        int format;
+        QString out, name;
+        unsigned start;
+        QString file;
+    } cases[] = {
+        {{"--export", "tsd", "--out", "d", "dir/walk.anm"},
+         EXPORT_DRAWING,
+         "d",
+         "walk",
+         1,
+         "dir/walk.anm"},
+        {{"--export=tga-gray", "--out=d/", "--name=run", "--start=0", "x.anm"},
+         EXPORT_GRAY_TARGA,
+         "d/",
+         "run",
+         0,
+         "x.anm"},
+        {{"x.anm", "--start", " 9999 ", "--name", "", "--out", "o", "--export", "tga-color"},
+         EXPORT_COLOR_TARGA,
+         "o",
+         "",
+         9999,
+         "x.anm"},
+        {{"--export", "tsd", "--out", "d", "--name", "abcdefghijklmnopqrstuvwxy", "--", "-a.anm"},
+         EXPORT_DRAWING,
+         "d",
+         "abcdefghijklmnopqrstuvwxy",
+         1,
+         "-a.anm"},
+    };
+    for (const Case& c : cases) {
+        const CommandLineParse p = ParseCommandLine(c.args);
+        ASSERT_TRUE(p.ok) << p.error.toStdString();
+        EXPECT_EQ(p.options.mode, CommandLineOptions::Export);
+        EXPECT_EQ(p.options.format, c.format);
+        EXPECT_EQ(p.options.outDir, c.out);
+        EXPECT_EQ(p.options.sequenceName, c.name);
+        EXPECT_EQ(p.options.startNumber, c.start);
+        EXPECT_EQ(p.options.file, c.file);
+    }
+}
+
+TEST(CommandLine, ConsoleServiceAnswersCancel) {
+    CConsoleUi console;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(console.MessageBox("Disk Problem in Export", "Lumvane", MB_OK), IDOK);
+    EXPECT_EQ(console.MessageBox("Save changes to walk?", "Lumvane", MB_YESNOCANCEL), IDCANCEL);
+    EXPECT_EQ(console.MessageBox("Sure?", "Lumvane", MB_YESNO), IDNO);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "lumvane: Disk Problem in Export\nlumvane: Save changes to walk?\nlumvane: Sure?\n");
+    EXPECT_EQ(console.DirectoryDialog("x", "y"), QString());
+    EXPECT_EQ(console.FileDialog(FileDialogRequest{}), QString());
+}
+
+#ifdef LUMVANE_EXE
+namespace {
+struct RunResult {
+    int status;
+    QString out;
+    QString err;
+};
+
+// The program with no display at all: a window would fail to start.
+RunResult Lumvane(const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(v);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(LUMVANE_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -100,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+void WriteBytes(const QString& path, const std::string& bytes) {
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    out << bytes;
+}
+
+std::vector<unsigned char> ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const QString kTry = QStringLiteral("Try 'lumvane --help' for more information.\n");
+}  // namespace
+
+TEST(CommandLineProgram, HelpAndArgumentErrors) {
+    const RunResult help = Lumvane({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, CommandLineHelp());
+    EXPECT_TRUE(help.err.isEmpty());
+    const RunResult bad = Lumvane({"--export", "png", "--out", "d", "a.anm"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err,
+              "lumvane: unknown export format 'png' (use tsd, tga-gray or tga-color)\n" + kTry);
+    EXPECT_TRUE(bad.out.isEmpty());
+}
+
+TEST(CommandLineProgram, FilesAndDirectoriesThatFail) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString empty = d + "/empty.anm", junk = d + "/junk.anm", plain = d + "/plain";
+    WriteBytes(empty, "");
+    WriteBytes(junk, std::string("\x03\x00\x00\x00\x00", 5));
+    WriteBytes(plain, "x");
+    QDir().mkdir(d + "/out");
+    struct Case {
+        QStringList args;
+        QString err;
+    } cases[] = {
+        {{"--info", d + "/none.anm"}, "lumvane: " + d + "/none.anm was not found.\n"},
+        {{"--info", d}, "lumvane: " + d + " is a directory\n"},
+        {{"--info", empty}, "lumvane: Unexpected file format.\n"},
+        {{"--info", junk}, "lumvane: Unexpected file format.\n"},
+        {{"--export", "tsd", "--out", d + "/missing", "--name", "walk", junk},
+         "lumvane: output directory " + d + "/missing does not exist\n"},
+        {{"--export", "tsd", "--out", plain, "--name", "walk", junk},
+         "lumvane: " + plain + " is not a directory\n"},
+        {{"--export", "tga-gray", "--out", d + "/out", "--name", "walk", d + "/none.anm"},
+         "lumvane: " + d + "/none.anm was not found.\n"},
+        {{"--export", "tga-gray", "--out", d + "/out", "--name", "walk", junk},
+         "lumvane: Unexpected file format.\n"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Lumvane(c.args);
+        EXPECT_EQ(r.status, 1) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, c.err) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFileInfo::exists(d + "/missing"));
+    EXPECT_TRUE(QDir(d + "/out").isEmpty());
+}
+
+TEST(CommandLineProgram, UnwritableDirectory) {
+    QTemporaryDir dir;
+    const QString out = dir.path() + "/ro";
+    QDir().mkdir(out);
+    fs::permissions(out.toStdString(), fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access(QFile::encodeName(out).constData(), W_OK) == 0)
+        GTEST_SKIP() << "permissions do not bind this user";
+    const RunResult r = Lumvane({"--export", "tsd", "--out", out, "--name", "w", "x.anm"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "lumvane: output directory " + out + " is not writable\n");
+}
+
+// From an animation the program saved to the exact bytes of every export format.
+TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
+    QTemporaryDir dir;
+    const QString anm = dir.path() + "/walk.anm";
+    {
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        ASSERT_EQ(doc.CreateAnimation(8, 2), 1);
+        for (int i = 1; i < 3; ++i) ASSERT_EQ(doc.m_frames[i].Create(8, 2), 1);
+        for (int i = 0; i < 3; ++i)
+            for (int p = 0; p < 16; ++p)
+                doc.m_frames[i].GetData()[p] = static_cast<unsigned char>(i * 50 + p);
+        doc.m_nFrameCount = 3;
+        doc.m_nCurrentFrame = 1;
+        doc.m_bEraser = 1;
+        doc.m_nDrawBrush = 3;
+        doc.m_nEraseBrush = 7;
+        doc.m_brushes[6].Build(40, 50);
+        ASSERT_EQ(doc.OnSaveDocument(anm), 1) << ui.Texts().join('|').toStdString();
+    }
+    ASSERT_GT(QFileInfo(anm).size(), 32);
+
+    const RunResult info = Lumvane({"--info", anm});
+    EXPECT_EQ(info.status, 0) << info.err.toStdString();
+    EXPECT_EQ(info.out.toStdString(),
+              "frames: 3\nwidth: 8\nheight: 2\ncurrent-frame: 2\neraser: on\ndraw-brush: 3\n"
+              "erase-brush: 7\n"
+              // The file keeps the core as a truncated percentage (size 6, 20 % comes back 0).
+              "brush0: size 2 hardness 0\nbrush1: size 3 hardness 0\n"
+              "brush2: size 4 hardness 0\nbrush3: size 5 hardness 20\n"
+              "brush4: size 6 hardness 0\nbrush5: size 5 hardness 0\n"
+              "brush6: size 40 hardness 50\nbrush7: size 15 hardness 0\n"
+              "brush8: size 20 hardness 0\nbrush9: size 25 hardness 0\n");
+
+    struct Case {
+        const char* format;
+        const char* start;
+        QStringList files;
+    } cases[] = {{"tsd", "0", {"walk0.tsd", "walk1.tsd", "walk2.tsd"}},
+                 {"tga-gray", "9999", {"walk9999.tga", "walk10000.tga", "walk10001.tga"}},
+                 {"tga-color", "1", {"walk0001.tga", "walk0002.tga", "walk0003.tga"}}};
+    for (const Case& c : cases) {
+        QTemporaryDir out;
+        // Without --name the title of the file names the sequence.
+        const RunResult r =
+            Lumvane({"--export", c.format, "--out", out.path(), "--start", c.start, anm});
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();  // not a terminal: no progress
+        EXPECT_EQ(QDir(out.path()).entryList(QDir::Files).size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const auto bytes = ReadAll(out.path() + "/" + c.files[i]);
+            const bool color = std::string(c.format) == "tga-color";
+            ASSERT_EQ(bytes.size(), color ? 18u + 48u : 18u + 16u) << c.files[i].toStdString();
+            const unsigned char head[18] = {
+                0,
+                0,
+                static_cast<unsigned char>(color ? 2 : 3),
+                static_cast<unsigned char>(c.format[1] == 's' ? 0x48 : 0),
+                0,
+                0,
+                0,
+                0,
+                0,
+                0,
+                0,
+                0,
+                8,
+                0,
+                2,
+                0,
+                static_cast<unsigned char>(color ? 24 : 8),
+                0};
+            EXPECT_TRUE(std::equal(head, head + 18, bytes.begin())) << c.files[i].toStdString();
+            for (int p = 0; p < 16; ++p)
+                for (int k = 0; k < (color ? 3 : 1); ++k)
+                    EXPECT_EQ(bytes[18 + (color ? 3 : 1) * p + k], i * 50 + p);
+        }
+    }
+
+    // A failing frame: the writer's message, the export's, and nothing after it.
+    QTemporaryDir out;
+    const QString second = out.path() + "/walk0002.tga";
+    fs::create_symlink("/dev/full", second.toStdString());
+    const RunResult r = Lumvane({"--export", "tga-color", "--out", out.path(), anm});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "lumvane: Error writing file " + second +
+                         "!: Disk Full or Write Protected\nlumvane: Disk Problem in Export\n");
+    EXPECT_TRUE(QFileInfo::exists(out.path() + "/walk0001.tga"));
+    EXPECT_FALSE(QFileInfo::exists(out.path() + "/walk0003.tga"));
+}
+#endif

@@ -1,0 +1,524 @@
+// Export Settings, the progress window and the export loop through the scripted UI.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "document/LumvaneDoc.h"
+#include "export/ExportDlg.h"
+#include "export/ExportSequence.h"
+#include "framework/FrameWnd.h"
+#include "framework/ScriptedUi.h"
+#include "framework/View.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// An animation of count frames of w x h; frame i is filled with the value 10 + i.
+void MakeAnimation(CLumvaneDoc& doc, int count, int w = 8, int h = 2) {
+    ASSERT_EQ(doc.CreateAnimation(w, h), 1);
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            ASSERT_EQ(doc.m_frames[i].Create(w, h), 1);
+        }
+        doc.m_frames[i].Fill(10 + i);
+    }
+    doc.m_nFrameCount = count;
+}
+
+QStringList FilesIn(const QString& dir) {
+    QStringList names;
+    for (const auto& e : fs::directory_iterator(dir.toStdString()))
+        names.append(QString::fromStdString(e.path().filename().string()));
+    names.sort();
+    return names;
+}
+
+std::vector<unsigned char> ReadAll(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+QString Err(const QString& file) {
+    return QStringLiteral("Error writing file %1!: Disk Full or Write Protected").arg(file);
+}
+
+// What a user does in Export Settings; an empty text leaves that edit alone.
+struct Settings {
+    QString directory;  // answer of the directory chooser; empty: the button is not pressed
+    QString name;
+    QString start;
+    int formatId = IDC_FORMAT_TESSEL;
+};
+
+CScriptedUi::DialogScript Fill(const Settings& s, bool press = true) {
+    return [s, press](CDialog& d) {
+        if (!s.directory.isNull()) d.ClickButton(IDC_SELECT_OUTPUT_PATH);
+        if (!s.name.isNull()) d.SetItemText(IDC_SEQUENCE_NAME, s.name);
+        if (!s.start.isNull()) d.SetItemText(IDC_START_NUMBER, s.start);
+        d.SetCheck(s.formatId, true);
+        if (press) d.ClickButton(IDOK);
+    };
+}
+}  // namespace
+
+TEST(ExportDlg, ControlsTextsAndLayout) {
+    CExportDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "Export Settings");
+    struct Item {
+        int id;
+        const char* text;
+    } buttons[] = {{IDOK, "Export"},
+                   {IDCANCEL, "Cancel"},
+                   {IDC_FORMAT_TESSEL, "Tessel Drawing Sequence"},
+                   {IDC_FORMAT_GRAY, "Grayscale Targa Sequence"},
+                   {IDC_SELECT_OUTPUT_PATH, "Select Output Path"},
+                   {IDC_FORMAT_COLOR, "Truecolor Targa Sequence"}};
+    for (const Item& b : buttons) EXPECT_EQ(dlg.GetItemText(b.id), b.text) << b.id;
+    EXPECT_TRUE(dlg.Item<QPushButton>(IDOK)->isDefault());
+    EXPECT_TRUE(dlg.Item<QLineEdit>(IDC_OUTPUT_PATH)->isReadOnly());
+    EXPECT_FALSE(dlg.Item<QLineEdit>(IDC_SEQUENCE_NAME)->isReadOnly());
+    EXPECT_EQ(dlg.RadioGroup(IDC_FORMAT_TESSEL),
+              (std::vector<int>{IDC_FORMAT_TESSEL, IDC_FORMAT_GRAY, IDC_FORMAT_COLOR}));
+    QStringList boxes, labels;
+    for (auto* g : dlg.findChildren<QGroupBox*>()) boxes.append(g->title());
+    for (auto* l : dlg.findChildren<QLabel*>()) labels.append(l->text());
+    EXPECT_EQ(boxes, (QStringList{"Sequence", "Format"}));
+    EXPECT_EQ(labels, (QStringList{"Sequence Name :", "Start Frame No :"}));
+
+    // Tab order of the template.
+    const int order[] = {IDOK,
+                         IDCANCEL,
+                         IDC_SEQUENCE_NAME,
+                         IDC_START_NUMBER,
+                         IDC_FORMAT_TESSEL,
+                         IDC_FORMAT_GRAY,
+                         IDC_SELECT_OUTPUT_PATH,
+                         IDC_OUTPUT_PATH,
+                         IDC_FORMAT_COLOR};
+    auto nextTabStop = [](QWidget* w) {
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        EXPECT_EQ(nextTabStop(dlg.GetDlgItem(order[i - 1])), dlg.GetDlgItem(order[i])) << order[i];
+
+    // Top to bottom in the Sequence box, the Format box below, Cancel left of Export.
+    dlg.show();
+    QApplication::processEvents();
+    auto y = [&](int id) { return dlg.GetDlgItem(id)->mapTo(&dlg, QPoint(0, 0)).y(); };
+    auto x = [&](int id) { return dlg.GetDlgItem(id)->mapTo(&dlg, QPoint(0, 0)).x(); };
+    EXPECT_LT(y(IDC_SELECT_OUTPUT_PATH), y(IDC_OUTPUT_PATH));
+    EXPECT_LT(y(IDC_OUTPUT_PATH), y(IDC_SEQUENCE_NAME));
+    EXPECT_LT(y(IDC_SEQUENCE_NAME), y(IDC_START_NUMBER));
+    EXPECT_LT(y(IDC_START_NUMBER), y(IDC_FORMAT_TESSEL));
+    EXPECT_LT(y(IDC_FORMAT_TESSEL), y(IDC_FORMAT_GRAY));
+    EXPECT_LT(y(IDC_FORMAT_GRAY), y(IDC_FORMAT_COLOR));
+    EXPECT_LT(y(IDC_FORMAT_COLOR), y(IDOK));
+    EXPECT_EQ(y(IDOK), y(IDCANCEL));
+    EXPECT_LT(x(IDCANCEL), x(IDOK));
+}
+
+TEST(ExportDlg, OpensWithTitleOneTesselAndNoPath) {
+    struct Case {
+        QString title;
+        QString shown;
+    } cases[] = {{"", "Untitled"}, {"walk", "walk"}, {"walk.anm", "walk.anm"}};
+    for (const Case& c : cases) {
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 1);
+        doc.SetTitle(c.title);
+        QString name, start, path;
+        bool tessel = false;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            name = d.GetItemText(IDC_SEQUENCE_NAME);
+            start = d.GetItemText(IDC_START_NUMBER);
+            path = d.GetItemText(IDC_OUTPUT_PATH);
+            tessel = d.IsChecked(IDC_FORMAT_TESSEL) && !d.IsChecked(IDC_FORMAT_GRAY) &&
+                     !d.IsChecked(IDC_FORMAT_COLOR);
+        });
+        OnExport(doc);
+        EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});
+        EXPECT_EQ(name, c.shown);
+        EXPECT_EQ(start, "1");
+        EXPECT_EQ(path, "");
+        EXPECT_TRUE(tessel);
+        EXPECT_TRUE(ui.Texts().isEmpty());
+    }
+}
+
+TEST(ExportDlg, ExportButtonChecksInOrder) {
+    const QString dir = QStringLiteral("/tmp");
+    struct Case {
+        Settings s;
+        QStringList messages;
+        bool accepted;
+    } cases[] = {
+        {{QString(), "walk", "1"}, {"Please Select an Output Path"}, false},
+        {{QString(), "walk.x", "abc"}, {"Please Select an Output Path"}, false},
+        {{dir, "walk", "1"}, {}, true},
+        {{dir, "", "1"}, {}, true},
+        {{dir, "abcdefghijklmnopqrstuvwxy", "0"}, {}, true},
+        {{dir, "abcdefghijklmnopqrstuvwxyz", "1"},
+         {"Please enter no more than 25 characters."},
+         false},
+        {{dir, "walk", "9999"}, {}, true},
+        {{dir, "walk", " 12 "}, {}, true},
+        {{dir, "walk", "10000"}, {"Please enter an integer between 0 and 9999."}, false},
+        {{dir, "walk", "4294967295"}, {"Please enter an integer between 0 and 9999."}, false},
+        {{dir, "walk", "4294967296"}, {"Please enter a positive integer."}, false},
+        {{dir, "walk", "-1"}, {"Please enter a positive integer."}, false},
+        {{dir, "walk", ""}, {"Please enter a positive integer."}, false},
+        {{dir, "walk", "1x"}, {"Please enter a positive integer."}, false},
+        {{dir, "walk.anm", "1"}, {"Only letters are allowed for the sequence name."}, false},
+        {{dir, "walk1", "1"}, {"Only letters are allowed for the sequence name."}, false},
+        {{dir, "my walk", "1"}, {"Only letters are allowed for the sequence name."}, false},
+        {{dir, QString::fromUtf8("w\u00e4lk"), "1"},
+         {"Only letters are allowed for the sequence name."},
+         false},
+        // The number is checked before the name.
+        {{dir, "walk1", "10000"}, {"Please enter an integer between 0 and 9999."}, false},
+    };
+    for (const Case& c : cases) {
+        CScriptedUi ui;
+        ui.m_fileAnswers.push_back(c.s.directory);
+        CExportDlg dlg;
+        bool openAfterOk = false;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            Fill(c.s)(d);
+            openAfterOk = !d.IsEnded();
+        });
+        const int result = dlg.DoModal();
+        EXPECT_EQ(ui.Texts(), c.messages)
+            << c.s.name.toStdString() << " " << c.s.start.toStdString();
+        EXPECT_EQ(result, c.accepted ? IDOK : IDCANCEL) << c.s.name.toStdString();
+        EXPECT_EQ(openAfterOk, !c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(dlg.m_strSequenceName, c.s.name);
+            EXPECT_EQ(dlg.m_strOutputPath, "/tmp/");
+        }
+    }
+}
+
+TEST(ExportDlg, NameEditTakesNoTwentySixthCharacterButKeepsALongTitle) {
+    CScriptedUi ui;
+    CExportDlg dlg;
+    dlg.m_strSequenceName = QStringLiteral("averyveryverylongtitleofthirty");  // 30 letters
+    ui.m_dialogScripts.push_back([&](CDialog& d) {
+        auto* edit = d.Item<QLineEdit>(IDC_SEQUENCE_NAME);
+        EXPECT_EQ(edit->text().size(), 30);  // shown whole, reported on Export
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, "z");
+        EXPECT_EQ(edit->text().size(), 30);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        EXPECT_EQ(edit->text().size(), 29);
+        edit->selectAll();
+        QTest::keyClicks(edit, "abcdefghijklmnopqrstuvwxyz");
+        EXPECT_EQ(edit->text(), "abcdefghijklmnopqrstuvwxy");
+    });
+    dlg.DoModal();
+}
+
+TEST(ExportDlg, SelectOutputPathStoresADirectoryEndingInTheSeparator) {
+    struct Case {
+        QString answer;
+        int chosen;
+        QString path;
+    } cases[] = {{"", 0, ""},
+                 {"/tmp/anim", 1, "/tmp/anim/"},
+                 {"/tmp/anim/", 1, "/tmp/anim/"},
+                 {"/", 1, "/"}};
+    for (const Case& c : cases) {
+        CScriptedUi ui;
+        ui.m_fileAnswers.push_back(c.answer);
+        CExportDlg dlg;
+        dlg.m_strSequenceName = QStringLiteral("walk");
+        QString nameAfter, startAfter, pathAfter;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            d.SetItemText(IDC_SEQUENCE_NAME, QStringLiteral("typed"));
+            d.SetItemText(IDC_START_NUMBER, QStringLiteral("77"));
+            d.ClickButton(IDC_SELECT_OUTPUT_PATH);
+            nameAfter = d.GetItemText(IDC_SEQUENCE_NAME);
+            startAfter = d.GetItemText(IDC_START_NUMBER);
+            pathAfter = d.GetItemText(IDC_OUTPUT_PATH);
+        });
+        dlg.DoModal();
+        ASSERT_EQ(ui.m_fileRequests.size(), 1u);
+        EXPECT_EQ(ui.m_fileRequests[0].title, "Select Output Directory");
+        EXPECT_EQ(dlg.m_bPathChosen, c.chosen);
+        EXPECT_EQ(dlg.m_strOutputPath, c.path);
+        EXPECT_EQ(pathAfter, c.path);
+        // Cancel changes nothing; a chosen path refills every control from the members.
+        EXPECT_EQ(nameAfter, c.chosen ? "walk" : "typed");
+        EXPECT_EQ(startAfter, c.chosen ? "1" : "77");
+    }
+}
+
+TEST(ProgressDlg, CaptionBarAndKeysThatDoNothing) {
+    CProgressDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "Progress...");
+    EXPECT_FALSE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+    ASSERT_TRUE(dlg.Create());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_FALSE(dlg.isModal());
+    EXPECT_EQ(dlg.m_progress, dlg.GetDlgItem(IDC_EXPORT_PROGRESS));
+    EXPECT_EQ(dlg.m_progress->minimum(), 0);
+    EXPECT_EQ(dlg.m_progress->maximum(), 100);
+    EXPECT_TRUE(dlg.Item<QLineEdit>(IDC_EXPORT_STATUS)->isReadOnly());
+    EXPECT_TRUE(dlg.findChildren<QPushButton*>().isEmpty());
+    dlg.SetProgress(QStringLiteral("Exporting frame 2 of 3"), 33);
+    EXPECT_EQ(dlg.m_strStatus, "Exporting frame 2 of 3");
+    EXPECT_EQ(dlg.GetItemText(IDC_EXPORT_STATUS), "Exporting frame 2 of 3");
+    EXPECT_EQ(dlg.m_progress->value(), 33);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QTest::keyClick(&dlg, static_cast<Qt::Key>(key));
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_FALSE(dlg.IsEnded());
+    }
+    dlg.close();
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST(Export, FileNamesOfEveryFormat) {
+    struct Case {
+        int frames;
+        QString name;
+        QString start;
+        int formatId;
+        QStringList files;
+    } cases[] = {
+        {3, "walk", "1", IDC_FORMAT_TESSEL, {"walk1.tsd", "walk2.tsd", "walk3.tsd"}},
+        {2, "walk", "0", IDC_FORMAT_TESSEL, {"walk0.tsd", "walk1.tsd"}},
+        {2, "walk", "9", IDC_FORMAT_TESSEL, {"walk10.tsd", "walk9.tsd"}},
+        {2, "walk", "0", IDC_FORMAT_GRAY, {"walk0000.tga", "walk0001.tga"}},
+        {2, "", "1", IDC_FORMAT_GRAY, {"0001.tga", "0002.tga"}},
+        {3, "walk", "9999", IDC_FORMAT_COLOR, {"walk10000.tga", "walk10001.tga", "walk9999.tga"}},
+        {3, "walk", "98", IDC_FORMAT_COLOR, {"walk0098.tga", "walk0099.tga", "walk0100.tga"}},
+        {2, "walk", "999", IDC_FORMAT_GRAY, {"walk0999.tga", "walk1000.tga"}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, c.frames);
+        ui.m_fileAnswers.push_back(dir.path());
+        ui.m_dialogScripts.push_back(Fill({dir.path(), c.name, c.start, c.formatId}));
+        OnExport(doc);
+        EXPECT_TRUE(ui.Texts().isEmpty()) << ui.Texts().join("|").toStdString();
+        EXPECT_EQ(FilesIn(dir.path()), c.files) << c.name.toStdString() << c.start.toStdString();
+    }
+}
+
+TEST(Export, EveryFrameInOrderWithItsWriter) {
+    QTemporaryDir dir;
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 3, 4, 1);
+    const int ids[] = {IDC_FORMAT_TESSEL, IDC_FORMAT_GRAY, IDC_FORMAT_COLOR};
+    const QString names[] = {"a", "b", "c"};
+    for (int f = 0; f < 3; ++f) {
+        ui.m_fileAnswers.push_back(dir.path());
+        ui.m_dialogScripts.push_back(Fill({dir.path(), names[f], "1", ids[f]}));
+        OnExport(doc);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const auto tsd = ReadAll(dir.path() + QStringLiteral("/a%1.tsd").arg(i + 1));
+        const auto gray = ReadAll(dir.path() + QStringLiteral("/b000%1.tga").arg(i + 1));
+        const auto color = ReadAll(dir.path() + QStringLiteral("/c000%1.tga").arg(i + 1));
+        ASSERT_EQ(tsd.size(), 22u);
+        ASSERT_EQ(gray.size(), 22u);
+        ASSERT_EQ(color.size(), 30u);
+        EXPECT_EQ(tsd[3], 0x48);
+        EXPECT_EQ(gray[3], 0);
+        EXPECT_EQ(color[2], 2);
+        EXPECT_EQ(tsd[18], 10 + i);
+        EXPECT_EQ(gray[21], 10 + i);
+        EXPECT_EQ(color[29], 10 + i);
+    }
+    EXPECT_TRUE(ui.Texts().isEmpty());
+    EXPECT_FALSE(doc.IsModified());
+}
+
+TEST(Export, PathMustBeChosenAgainInEveryExport) {
+    QTemporaryDir dir;
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 1);
+    ui.m_fileAnswers.push_back(dir.path());
+    ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1"}));
+    OnExport(doc);
+    ASSERT_TRUE(ui.Texts().isEmpty());
+    ui.m_dialogScripts.push_back(Fill({QString(), "walk", "1"}));
+    OnExport(doc);
+    EXPECT_EQ(ui.Texts(), QStringList{"Please Select an Output Path"});
+    EXPECT_EQ(FilesIn(dir.path()), QStringList{"walk1.tsd"});
+}
+
+TEST(Export, CancelWritesNothing) {
+    QTemporaryDir dir;
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 2);
+    ui.m_fileAnswers.push_back(dir.path());
+    ui.m_dialogScripts.push_back([&](CDialog& d) {
+        Fill({dir.path(), "walk", "1"}, false)(d);
+        d.ClickButton(IDCANCEL);
+    });
+    OnExport(doc);
+    EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+    EXPECT_TRUE(ui.Texts().isEmpty());
+}
+
+TEST(Export, FailureOnFrameFiveOfTenStopsWithTwoMessages) {
+    // Frame 5 can neither be created (a directory holds its name) or fails while writing (its
+    // name leads to a full device); four complete files stay and nothing after it is written.
+    for (int variant = 0; variant < 2; ++variant) {
+        QTemporaryDir dir;
+        const QString fifth = dir.path() + "/walk0005.tga";
+        if (variant == 0)
+            fs::create_directory(fifth.toStdString());
+        else
+            fs::create_symlink("/dev/full", fifth.toStdString());
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 10, 720, 576);
+        ui.m_fileAnswers.push_back(dir.path());
+        ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1", IDC_FORMAT_COLOR}));
+        OnExport(doc);
+        EXPECT_EQ(ui.Texts(), (QStringList{Err(fifth), "Disk Problem in Export"}));
+        EXPECT_EQ(FilesIn(dir.path()), (QStringList{"walk0001.tga", "walk0002.tga", "walk0003.tga",
+                                                    "walk0004.tga", "walk0005.tga"}));
+        for (int i = 1; i <= 4; ++i)
+            EXPECT_EQ(fs::file_size(
+                          QStringLiteral("%1/walk000%2.tga").arg(dir.path()).arg(i).toStdString()),
+                      1244178u);
+    }
+}
+
+TEST(Export, ProgressTextsAndPositions) {
+    QTemporaryDir dir;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 3);
+    std::vector<std::pair<int, int>> calls;
+    ExportSettings s{dir.path() + "/", "walk", 1, EXPORT_DRAWING};
+    EXPECT_EQ(ExportFrames(doc, s, [&](int i, int n) { calls.push_back({i, n}); }), 1);
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+    EXPECT_EQ(ExportTextProgress(1, 3), "Exporting frame 1 of 3");
+    // An unknown format writes nothing and goes on.
+    s.format = 3;
+    s.sequenceName = "other";
+    EXPECT_EQ(ExportFrames(doc, s), 1);
+    EXPECT_EQ(FilesIn(dir.path()), (QStringList{"walk1.tsd", "walk2.tsd", "walk3.tsd"}));
+}
+
+namespace {
+// Records the input and paints a main-window widget receives.
+struct Recorder : QWidget, CView {
+    QWidget* GetWidget() override { return this; }
+    int inputs = 0;
+    int paints = 0;
+    bool event(QEvent* e) override {
+        switch (e->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::KeyPress:
+            case QEvent::Wheel:
+                ++inputs;
+                return true;
+            case QEvent::Paint:
+                ++paints;
+                return true;
+            default:
+                return QWidget::event(e);
+        }
+    }
+};
+}  // namespace
+
+TEST(Export, MainWindowTakesNoInputButRepaintsAndClosesAfterwards) {
+    QTemporaryDir dir;
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 6, 720, 576);
+    RegisterExportCommands(doc);
+    auto* frame = new CFrameWnd;
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* view = new Recorder;
+    frame->setCentralWidget(view);
+    doc.AddView(view);
+    frame->SetActiveView(view);
+    frame->resize(400, 300);
+    frame->show();
+    AfxSetMainWnd(frame);
+    QApplication::processEvents();
+
+    int paintsDuring = -1, framesSeen = 0;
+    bool commandRan = true, blocked = false, progressShown = false;
+    QString progressText;
+    // Runs from the progress window's first event pass, i.e. while frame 1 is being exported.
+    QTimer::singleShot(0, [&] {
+        blocked = frame->CommandsBlocked();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<CProgressDlg*>(w)) {
+                progressShown = p->isVisible();
+                progressText = p->m_strStatus;
+            }
+        const int before = doc.m_nFrameCount;
+        commandRan = frame->ExecuteCommand(ID_FILE_EXPORT);
+        framesSeen = before;
+        QPointF at(5, 5);
+        QCoreApplication::postEvent(
+            view, new QMouseEvent(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(
+            view, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+        paintsDuring = view->paints;
+        view->update();
+        frame->close();
+    });
+    ui.m_fileAnswers.push_back(dir.path());
+    ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1", IDC_FORMAT_COLOR}));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_EXPORT));
+    const int paintsAfter = view->paints;
+
+    EXPECT_TRUE(blocked);
+    EXPECT_TRUE(progressShown);
+    EXPECT_EQ(progressText, "Exporting frame 1 of 6");
+    EXPECT_FALSE(commandRan);
+    EXPECT_EQ(framesSeen, 6);
+    EXPECT_EQ(view->inputs, 0);
+    EXPECT_GT(paintsAfter, paintsDuring);
+    EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});  // no second export
+    EXPECT_EQ(FilesIn(dir.path()).size(), 6);
+    // Afterwards: commands run again, the progress window is gone and the close went through.
+    EXPECT_FALSE(frame->CommandsBlocked());
+    EXPECT_FALSE(frame->isVisible());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_FALSE(qobject_cast<CProgressDlg*>(w) && w->isVisible());
+    AfxSetMainWnd(nullptr);
+    delete frame;
+}
+
+TEST(Export, CommandIsAlwaysEnabled) {
+    CScriptedUi ui;
+    CLumvaneDoc doc;  // not even an animation yet
+    RegisterExportCommands(doc);
+    CCmdUI cmd(ID_FILE_EXPORT);
+    EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Update, &cmd));
+    EXPECT_TRUE(cmd.m_bEnabled);
+    EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Execute, nullptr));
+    EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});
+}

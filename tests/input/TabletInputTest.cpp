@@ -1,0 +1,304 @@
+// The tablet binding over the scripted driver: every message path of binding and context
+// opening, the context the view asks for, the one-way state and the pressure reads.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <functional>
+
+#include "framework/ScriptedUi.h"
+#include "input/ScriptedTabletDriver.h"
+#include "input/TabletInput.h"
+
+namespace {
+const QString kNoDll = QStringLiteral("Could not load tablet dll : wintab32.dll");
+const QString kNoFunction =
+    QStringLiteral("At least one required function could not be loaded from WinTab32.dll");
+const QString kNoServices = QStringLiteral("No Tablet services are available");
+const QString kNotWacom = QStringLiteral("WACOM tablet not installed");
+const QString kNoContext = QStringLiteral(" Could Not Open Tablet Context.");
+
+const QStringList kLookups = {"HasEntryPoint WTInfoA",      "HasEntryPoint WTOpenA",
+                              "HasEntryPoint WTClose",      "HasEntryPoint WTGetA",
+                              "HasEntryPoint WTPacketsGet", "HasEntryPoint WTOverlap"};
+
+class TabletInputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto driver = std::make_unique<CScriptedTabletDriver>();
+        m_driver = driver.get();
+        TabletInput::SetDriver(std::move(driver));
+    }
+    void TearDown() override { TabletInput::SetDriver(nullptr); }
+
+    // Binds and opens the context as the view does at construction and window creation.
+    int BindAndOpen() {
+        const int bTablet = TabletInput::Bind();
+        return TabletInput::OpenContext(&m_view, bTablet);
+    }
+
+    CScriptedUi m_ui;
+    CScriptedTabletDriver* m_driver = nullptr;
+    QWidget m_view;
+};
+
+void ExpectOkBoxes(const CScriptedUi& ui, const QStringList& texts) {
+    EXPECT_EQ(ui.Texts(), texts);
+    for (const auto& message : ui.m_messages) {
+        EXPECT_EQ(message.type & MB_TYPEMASK, MB_OK) << message.text.toStdString();
+        EXPECT_EQ(message.caption, QStringLiteral("Lumvane"));
+    }
+}
+}  // namespace
+
+TEST_F(TabletInputTest, BindingReportsEachFailureOnceWithItsText) {
+    struct Case {
+        const char* what;
+        std::function<void(CScriptedTabletDriver&)> script;
+        int bTablet;
+        QStringList messages;
+        QStringList calls;
+        bool unloadsOnRelease;
+    };
+    const QStringList bound = QStringList{"Load"} + kLookups;
+    const std::vector<Case> cases = {
+        {"no library", [](auto& d) { d.m_bLoads = false; }, 0, {kNoDll}, {"Load"}, false},
+        {"first entry point missing",
+         [](auto& d) { d.m_missingEntryPoints = {"WTInfoA"}; },
+         0,
+         {kNoFunction},
+         bound,
+         true},
+        {"last entry point missing",
+         [](auto& d) { d.m_missingEntryPoints = {"WTOverlap"}; },
+         0,
+         {kNoFunction},
+         bound,
+         true},
+        {"WTGetA missing, though never called",
+         [](auto& d) { d.m_missingEntryPoints = {"WTGetA"}; },
+         0,
+         {kNoFunction},
+         bound,
+         true},
+        {"all entry points missing",
+         [](auto& d) {
+             for (const char* name : kTabletEntryPoints) d.m_missingEntryPoints.insert(name);
+         },
+         0,
+         {kNoFunction},
+         bound,
+         true},
+        {"no services",
+         [](auto& d) { d.m_nServices = 0; },
+         0,
+         {kNoServices},
+         bound + QStringList{"ServicesAvailable"},
+         true},
+        {"WACOM device",
+         [](auto&) {},
+         1,
+         {},
+         bound + QStringList{"ServicesAvailable", "DeviceName"},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        m_ui.Clear();
+        c.script(*m_driver);
+        EXPECT_EQ(TabletInput::Bind(), c.bTablet);
+        ExpectOkBoxes(m_ui, c.messages);
+        EXPECT_EQ(m_driver->m_calls, c.calls);
+        m_driver->m_calls.clear();
+        TabletInput::Release();
+        EXPECT_EQ(m_driver->m_calls, c.unloadsOnRelease ? QStringList{"Unload"} : QStringList{});
+    }
+}
+
+TEST_F(TabletInputTest, DeviceNameMustBeginWithWacomInCapitals) {
+    const std::string longWacom = "WACOM" + std::string(300, 'x');
+    const std::string longOther = "Huion " + std::string(300, 'W');
+    const struct {
+        std::string name;
+        int bTablet;
+    } cases[] = {
+        {"WACOM Intuos", 1},
+        {"WACOM", 1},
+        {"WACOMx", 1},
+        {longWacom, 1},
+        {"Wacom Intuos", 0},
+        {"wacom intuos", 0},
+        {"WACOm Intuos", 0},
+        {"WACO", 0},
+        {"", 0},
+        {" WACOM Intuos", 0},
+        {"Huion", 0},
+        {longOther, 0},
+        {std::string("WAC\0OM", 6), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20));
+        SetUp();
+        m_ui.Clear();
+        m_driver->m_deviceName = c.name;
+        EXPECT_EQ(TabletInput::Bind(), c.bTablet);
+        ExpectOkBoxes(m_ui, c.bTablet ? QStringList{} : QStringList{kNotWacom});
+        // A refused device gets no context, whatever the driver could do.
+        EXPECT_EQ(TabletInput::OpenContext(&m_view, c.bTablet), c.bTablet);
+        EXPECT_EQ(m_driver->m_calls.count("Open"), c.bTablet);
+        EXPECT_EQ(m_ui.m_messages.size(), c.bTablet ? 0u : 1u);
+    }
+}
+
+TEST_F(TabletInputTest, ContextIsTheDefaultWithTheViewsChanges) {
+    TabletContext defaults;
+    std::snprintf(defaults.lcName, sizeof(defaults.lcName), "Default");
+    defaults.lcOptions = 0x0004;
+    defaults.lcStatus = 7;
+    defaults.lcDevice = 3;
+    defaults.lcPktRate = 100;
+    defaults.lcPktData = 0xFFFF;
+    defaults.lcPktMode = 0x0400;
+    defaults.lcMoveMask = 0x1;
+    defaults.lcBtnDnMask = 0x0000'00F3;
+    defaults.lcBtnUpMask = 0x0000'0001;
+    defaults.lcInExtX = 45720;
+    defaults.lcInExtY = 31680;
+    defaults.lcOutOrgX = 11;
+    defaults.lcOutOrgY = 12;
+    defaults.lcOutExtX = 13;
+    defaults.lcOutExtY = 14;
+    defaults.lcSysExtX = 1920;
+    defaults.lcSysExtY = 1080;
+    m_driver->m_defaultContext = defaults;
+
+    ASSERT_EQ(BindAndOpen(), 1);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+    EXPECT_EQ(m_driver->m_calls.mid(m_driver->m_calls.size() - 2),
+              (QStringList{"DefaultContext", "Open"}));
+    EXPECT_EQ(m_driver->m_pOpenedWindow, &m_view);
+    EXPECT_TRUE(m_driver->m_bOpenedEnabled);
+
+    TabletContext expected = defaults;
+    const std::string name = "ZirIzavi Digitizing " +
+                             QString::number(QCoreApplication::applicationPid(), 16).toStdString();
+    std::snprintf(expected.lcName, sizeof(expected.lcName), "%s", name.c_str());
+    expected.lcPktData = 0x5E0;
+    expected.lcMoveMask = 0x5E0;
+    expected.lcPktMode = 0;
+    expected.lcBtnUpMask = 0xF3;
+    expected.lcOutOrgX = 0;
+    expected.lcOutOrgY = 0;
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    expected.lcOutExtX = screen.width();
+    expected.lcOutExtY = -screen.height();
+    EXPECT_STREQ(m_driver->m_openedContext.lcName, name.c_str());
+    EXPECT_TRUE(m_driver->m_openedContext == expected);
+    EXPECT_GT(screen.width(), 0);
+}
+
+TEST_F(TabletInputTest, ContextThatWillNotOpenIsReportedWithItsLeadingSpace) {
+    m_driver->m_bOpens = false;
+    EXPECT_EQ(TabletInput::Bind(), 1);
+    EXPECT_EQ(TabletInput::OpenContext(&m_view, 1), 0);
+    ExpectOkBoxes(m_ui, {kNoContext});
+    EXPECT_EQ(m_ui.m_messages.front().text.at(0), QChar(' '));
+
+    // Disabled for good: a later window creation neither opens nor reports.
+    m_driver->m_bOpens = true;
+    m_driver->m_calls.clear();
+    EXPECT_EQ(TabletInput::OpenContext(&m_view, 0), 0);
+    EXPECT_TRUE(m_driver->m_calls.isEmpty());
+    EXPECT_EQ(m_ui.m_messages.size(), 1u);
+
+    // No context: nothing to close, but the library is released.
+    TabletInput::CloseContext();
+    TabletInput::Release();
+    EXPECT_EQ(m_driver->m_calls, QStringList{"Unload"});
+}
+
+TEST_F(TabletInputTest, ClearedStateIsNeverSetBackByTheFacade) {
+    // Whatever the driver can do later, a cleared m_bTablet stays 0 through every call.
+    m_driver->m_nServices = 0;
+    const int bTablet = TabletInput::Bind();
+    EXPECT_EQ(bTablet, 0);
+    m_driver->m_nServices = 1;
+    m_driver->QueuePressure(100);
+    EXPECT_EQ(TabletInput::OpenContext(&m_view, bTablet), 0);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_driver->m_packets.size(), 1u);
+    ExpectOkBoxes(m_ui, {kNoServices});
+}
+
+TEST_F(TabletInputTest, EachReadTakesTheOldestPacketUnchanged) {
+    ASSERT_EQ(BindAndOpen(), 1);
+    const std::uint32_t queued[] = {128, 0, 255, 256, 1023, 70000, 0x8000'0080u};
+    for (std::uint32_t p : queued) m_driver->QueuePressure(p);
+    m_driver->m_calls.clear();
+
+    const int expected[] = {128, 0, 255, 256, 1023, 70000, 0x80};
+    for (int e : expected) EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), e);
+    // One overlap and one single-packet fetch per read.
+    QStringList perRead;
+    for (int i = 0; i < 7; ++i)
+        perRead << "Overlap"
+                << "PacketsGet";
+    EXPECT_EQ(m_driver->m_calls, perRead);
+
+    // Pen lifted: nothing waiting.
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+}
+
+TEST_F(TabletInputTest, MinimisedViewReadsNothingAndKeepsTheQueue) {
+    ASSERT_EQ(BindAndOpen(), 1);
+    m_driver->QueuePressure(77);
+    m_driver->m_calls.clear();
+
+    m_view.setWindowState(Qt::WindowMinimized);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+
+    // A child of a minimised window counts as minimised too.
+    auto* child = new QWidget(&m_view);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(child), -1);
+    EXPECT_TRUE(m_driver->m_calls.isEmpty());
+    EXPECT_EQ(TabletInput::ReadTabletPressure(nullptr), -1);
+
+    m_view.setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(child), 77);
+    EXPECT_EQ(TabletInput::ReadTabletPressure(child), -1);
+}
+
+TEST_F(TabletInputTest, ClosingAndReleasingFollowTheWindowAndTheView) {
+    ASSERT_EQ(BindAndOpen(), 1);
+    const HCTX handle = m_driver->m_openContext;
+    ASSERT_NE(handle, 0u);
+    m_driver->QueuePressure(50);
+    m_driver->m_calls.clear();
+
+    TabletInput::CloseContext();
+    EXPECT_EQ(m_driver->m_calls, QStringList{"Close"});
+    EXPECT_EQ(m_driver->m_closedContext, handle);
+    // Closed: reads find nothing, a second close does nothing.
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    TabletInput::CloseContext();
+    EXPECT_EQ(m_driver->m_calls, QStringList{"Close"});
+
+    TabletInput::Release();
+    EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
+    TabletInput::Release();
+    EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
+    EXPECT_TRUE(m_ui.m_messages.empty());
+}
+
+TEST_F(TabletInputTest, ReleaseWithTheContextStillOpenClosesItFirst) {
+    ASSERT_EQ(BindAndOpen(), 1);
+    m_driver->m_calls.clear();
+    TabletInput::Release();
+    EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
+    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+}

@@ -1,0 +1,426 @@
+// The composed display image, onion skin, flip keys, margins, hints and the first paint.
+#include <QEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <tuple>
+
+#include "ViewFixture.h"
+
+namespace {
+
+struct OnionCase {
+    int shown;
+    std::vector<int> onions;  // pixel values of the onion frames, in list order
+    int red, green, blue;
+};
+
+class OnionColours : public ViewTest, public ::testing::WithParamInterface<OnionCase> {};
+
+TEST_P(OnionColours, PixelRule) {
+    const OnionCase& c = GetParam();
+    const int n = static_cast<int>(c.onions.size());
+    MakeAnimation(8, 4, n + 1);
+    ShowView(100, 100);
+    doc.m_frames[0].Fill(c.shown);
+    doc.m_bOnionSkin = 1;
+    for (int k = 0; k < n; ++k) {
+        doc.m_frames[k + 1].Fill(c.onions[k]);
+        doc.m_onionFrames[k] = k + 1;
+    }
+    doc.m_nOnionCount = n;
+    view->ComposeFrame(0);
+    EXPECT_EQ(view->DisplayImage().format(), QImage::Format_RGB888);
+    EXPECT_EQ(Shown(3, 2), QColor(c.red, c.green, c.blue));
+    // What reaches the screen is the same colour.
+    const QImage screen = Pane()->grab().toImage();
+    EXPECT_EQ(QColor(screen.pixel(view->m_nOffsetX + 3, view->m_nOffsetY + 2)),
+              QColor(c.red, c.green, c.blue));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Display, OnionColours,
+    ::testing::Values(OnionCase{255, {0}, 0, 0, 255}, OnionCase{128, {128}, 64, 64, 128},
+                      OnionCase{101, {3, 254}, 0, 0, 101}, OnionCase{101, {254, 3}, 1, 1, 101},
+                      OnionCase{0, {255}, 0, 0, 0}, OnionCase{255, {255, 255}, 255, 255, 255}));
+
+// Every product of a shown and an onion value, through the real composition.
+TEST_F(ViewTest, OnionDivisionIsExactForAllProducts) {
+    MakeAnimation(256, 256, 2);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            SetPixel(0, x, y, x);
+            SetPixel(1, x, y, y);
+        }
+    view = std::make_unique<TestView>(&doc);
+    doc.m_bViewsReady = 1;
+    doc.m_bOnionSkin = 1;
+    doc.m_onionFrames[0] = 1;
+    doc.m_nOnionCount = 1;
+    view->ComposeFrame(0);
+    int wrong = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            const QRgb p = view->DisplayImage().pixel(x, 255 - y);
+            if (qGreen(p) != x * y / 255 || qRed(p) != x * y / 255 || qBlue(p) != x) ++wrong;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(ViewTest, OnionModeWithEmptyListShowsPlainGray) {
+    MakeAnimation(8, 4, 2);
+    ShowView(100, 100);
+    SetPixel(0, 1, 0, 77);
+    doc.m_frames[1].Fill(0);
+    doc.m_bOnionSkin = 1;
+    doc.m_nOnionCount = 0;
+    view->ComposeFrame(0);
+    EXPECT_EQ(view->DisplayImage().format(), QImage::Format_Grayscale8);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(1, 3)), 77);  // stored row 0 is the bottom row
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 3)), 255);
+}
+
+// Widths that are not a multiple of 4 come only from files; rows must not shear.
+TEST_F(ViewTest, OddWidthsDisplayRowByRow) {
+    for (int width : {5, 6, 7}) {
+        MakeAnimation(width, 3, 2);
+        view = std::make_unique<TestView>(&doc);
+        doc.m_bViewsReady = 1;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x) {
+                SetPixel(0, x, y, 10 * y + x);
+                SetPixel(1, x, y, 255);
+            }
+        for (int onion : {0, 1}) {
+            doc.m_bOnionSkin = onion;
+            doc.m_onionFrames[0] = 1;
+            doc.m_nOnionCount = onion;
+            view->ComposeFrame(0);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(qBlue(view->DisplayImage().pixel(x, 2 - y)), 10 * y + x)
+                        << width << " " << onion << " " << x << "," << y;
+        }
+    }
+}
+
+// Frame i is filled with 10 * (i + 1) so the shown frame can be told by any pixel.
+class FlipKeys : public ViewTest {
+  protected:
+    void SetUp() override {
+        MakeAnimation(16, 8, 6);
+        for (int i = 0; i < 6; ++i) doc.m_frames[i].Fill(10 * (i + 1));
+        ShowView(100, 100);
+    }
+    int ShownFrame() { return qGray(view->DisplayImage().pixel(0, 0)) / 10 - 1; }
+    void Key(int digit) { QTest::keyClick(view.get(), static_cast<Qt::Key>(Qt::Key_0 + digit)); }
+};
+
+TEST_F(FlipKeys, ShowNeighboursClampedWithoutOnionSkin) {
+    struct Case {
+        int current, digit, shown;
+    };
+    for (Case c : {Case{2, 1, 0}, Case{2, 2, 0}, Case{2, 3, 0}, Case{2, 4, 1}, Case{2, 5, 2},
+                   Case{2, 6, 3}, Case{2, 9, 5}, Case{5, 9, 5}, Case{5, 6, 5}, Case{5, 5, 5},
+                   Case{0, 1, 0}, Case{3, 8, 5}}) {
+        doc.m_nCurrentFrame = c.current;
+        view->ComposeFrame(c.current);
+        Key(c.digit);
+        EXPECT_EQ(ShownFrame(), c.shown) << "frame " << c.current << " key " << c.digit;
+        EXPECT_EQ(doc.m_nCurrentFrame, c.current);
+        EXPECT_EQ(doc.m_nOnionCount, 0);
+    }
+}
+
+TEST_F(FlipKeys, ReturnTimerBringsBackTheCurrentFrame) {
+    doc.m_nCurrentFrame = 2;
+    view->ComposeFrame(2);
+    QTest::keyPress(view.get(), Qt::Key_9);
+    EXPECT_EQ(ShownFrame(), 5);
+    EXPECT_FALSE(view->ReturnTimerActive());  // only a release starts it
+    QTest::keyRelease(view.get(), Qt::Key_9);
+    EXPECT_TRUE(view->ReturnTimerActive());
+    QTest::qWait(300);
+    QTest::keyRelease(view.get(), Qt::Key_Shift);  // any key restarts the count
+    QTest::qWait(300);
+    EXPECT_EQ(ShownFrame(), 5);
+    QTest::qWait(400);
+    EXPECT_EQ(ShownFrame(), 2);
+    EXPECT_FALSE(view->ReturnTimerActive());
+}
+
+TEST_F(FlipKeys, StrokeOnPeekedFrameGoesIntoCurrentFrame) {
+    doc.m_nCurrentFrame = 2;
+    view->ComposeFrame(2);
+    QTest::keyPress(view.get(), Qt::Key_9);
+    Press(At(8, 4));
+    Release(At(8, 4));
+    EXPECT_LT(Pixel(2, 7, 3), 30);  // the dab went into frame 2
+    EXPECT_EQ(Pixel(5, 7, 3), 60);
+    // The refreshed square shows frame 2 over the peeked frame 5.
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(7, 4)), Pixel(2, 7, 3));
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(6, 2)), 30);  // within 2 pixels of the dab
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 60);  // elsewhere still the peek
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(15, 7)), 60);
+}
+
+TEST_F(FlipKeys, OnionModeKeysToggleNeighbours) {
+    doc.m_nCurrentFrame = 2;
+    doc.m_bOnionSkin = 1;
+    doc.m_nOnionCount = 0;
+    HintRecorder hints(&doc);
+    Key(1);  // frame -2 does not exist
+    EXPECT_EQ(doc.m_nOnionCount, 0);
+    EXPECT_TRUE(hints.hints.empty());
+    Key(6);
+    ASSERT_EQ(doc.m_nOnionCount, 1);
+    EXPECT_EQ(doc.m_onionFrames[0], 3);
+    EXPECT_EQ(hints.hints, std::vector<int>{3});
+    EXPECT_EQ(Shown(0, 0), QColor(4, 4, 30));  // 30 x 40 / 255 = 4.7, truncated
+    Key(6);
+    EXPECT_EQ(doc.m_nOnionCount, 0);
+    EXPECT_EQ(hints.hints, (std::vector<int>{3, 3}));
+    Key(5);  // offset 0 never toggles
+    EXPECT_EQ(doc.m_nOnionCount, 0);
+    // Order of addition is kept; removal closes the gap.
+    Key(4);
+    Key(8);
+    Key(6);
+    Key(8);
+    ASSERT_EQ(doc.m_nOnionCount, 2);
+    EXPECT_EQ(doc.m_onionFrames[0], 1);
+    EXPECT_EQ(doc.m_onionFrames[1], 3);
+}
+
+TEST_F(ViewTest, NinthOnionFrameIsRefused) {
+    MakeAnimation(8, 8, 12);
+    ShowView(50, 50);
+    doc.m_bOnionSkin = 1;
+    for (int f = 0; f < 8; ++f) view->ToggleOnionFrame(f);
+    ASSERT_EQ(doc.m_nOnionCount, 8);
+    HintRecorder hints(&doc);
+    view->ToggleOnionFrame(10);
+    EXPECT_EQ(doc.m_nOnionCount, 8);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(doc.m_onionFrames[k], k);
+    EXPECT_TRUE(hints.hints.empty());
+    // Removing one makes room again; out-of-range frames are ignored.
+    view->ToggleOnionFrame(3);
+    view->ToggleOnionFrame(10);
+    view->ToggleOnionFrame(-1);
+    view->ToggleOnionFrame(12);
+    ASSERT_EQ(doc.m_nOnionCount, 8);
+    EXPECT_EQ(doc.m_onionFrames[2], 2);
+    EXPECT_EQ(doc.m_onionFrames[3], 4);
+    EXPECT_EQ(doc.m_onionFrames[7], 10);
+}
+
+TEST_F(ViewTest, OffsetsAndMarginsOfACentredFrame) {
+    MakeAnimation(720, 576);
+    ShowView(1000, 700);
+    ASSERT_EQ(Pane()->size(), QSize(1000, 700));
+    EXPECT_EQ(view->m_nOffsetX, 140);
+    EXPECT_EQ(view->m_nOffsetY, 62);
+    const std::vector<QRect> margins = view->MarginRects();
+    const std::vector<QRect> expected = {QRect(0, 0, 140, 700), QRect(860, 0, 140, 700),
+                                         QRect(0, 0, 1000, 62), QRect(0, 638, 1000, 62)};
+    EXPECT_EQ(margins, expected);
+    const QImage screen = Pane()->grab().toImage();
+    const QColor margin = CLumvaneView::MarginColour(view.get());
+    ASSERT_NE(margin.rgb(), QColor(Qt::white).rgb());
+    for (QPoint p : {QPoint(139, 300), QPoint(860, 300), QPoint(500, 61), QPoint(500, 638),
+                     QPoint(0, 0), QPoint(999, 699)})
+        EXPECT_EQ(screen.pixel(p), margin.rgb()) << p.x() << "," << p.y();
+    for (QPoint p : {QPoint(140, 62), QPoint(859, 637), QPoint(500, 300)})
+        EXPECT_EQ(QColor(screen.pixel(p)), QColor(Qt::white)) << p.x() << "," << p.y();
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view->ScrollPosition(), QPoint(0, 0));
+}
+
+TEST_F(ViewTest, FrameWiderThanPaneHasNegativeOffsetAndNoSideMargins) {
+    MakeAnimation(640, 100);
+    ShowView(500, 400);
+    ASSERT_EQ(Pane()->width(), 500);
+    EXPECT_EQ(view->m_nOffsetX, -70);
+    for (const QRect& r : view->MarginRects()) EXPECT_EQ(r.width(), 500);  // top and bottom only
+    // Scroll sizes: total the frame, a page a tenth of it, a line one pixel.
+    EXPECT_EQ(view->horizontalScrollBar()->pageStep(), 64);
+    EXPECT_EQ(view->horizontalScrollBar()->singleStep(), 1);
+    EXPECT_EQ(view->horizontalScrollBar()->maximum() - view->horizontalScrollBar()->minimum(), 140);
+}
+
+TEST_F(ViewTest, OffsetsTruncateTowardZero) {
+    MakeAnimation(101, 51);
+    view = std::make_unique<TestView>(&doc);
+    for (auto [cx, cy, ox, oy] : {std::tuple{200, 100, 49, 24}, std::tuple{100, 50, 0, 0},
+                                  std::tuple{0, 0, -50, -25}, std::tuple{98, 47, -1, -2}}) {
+        view->OnSize(cx, cy);
+        EXPECT_EQ(view->m_nOffsetX, ox);
+        EXPECT_EQ(view->m_nOffsetY, oy);
+    }
+}
+
+TEST_F(ViewTest, SetUpResetsModesUntilViewsReady) {
+    MakeAnimation(16, 16, 3);
+    view = std::make_unique<TestView>(&doc);
+    doc.m_bOnionSkin = 1;
+    doc.m_nOnionCount = 2;
+    doc.m_nFps = 30;
+    doc.m_bShowEveryFrame = 1;
+    view->m_bScrubbing = 1;
+    doc.m_bViewsReady = 1;
+    doc.UpdateAllViews(nullptr, HINT_VIEWS);  // ready: nothing is reset
+    EXPECT_EQ(doc.m_nFps, 30);
+    doc.m_bViewsReady = 0;
+    doc.UpdateAllViews(nullptr, HINT_VIEWS);
+    EXPECT_EQ(doc.m_bOnionSkin, 0);
+    EXPECT_EQ(doc.m_nOnionCount, 0);
+    EXPECT_EQ(doc.m_nFps, 25);
+    EXPECT_EQ(doc.m_bShowEveryFrame, 0);
+    EXPECT_EQ(view->m_bScrubbing, 0);
+}
+
+TEST_F(ViewTest, FirstPaintShowsBrushAndAnnouncesViews) {
+    RelayRecorder relay;
+    SetShellRelay(&relay);
+    MakeAnimation(16, 16);
+    doc.m_bEraser = 1;
+    doc.m_nEraseBrush = 7;
+    HintRecorder hints(&doc);
+    view = std::make_unique<TestView>(&doc);
+    EXPECT_EQ(doc.m_bViewsReady, 0);
+    view->resize(100, 100);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(doc.m_bViewsReady, 1);
+    EXPECT_EQ(relay.rebuilds, std::vector<int>{0});  // rebuilt before the brush was shown
+    EXPECT_EQ(relay.brushIndices, std::vector<int>{7});
+    EXPECT_EQ(hints.hints, std::vector<int>{2});
+    // Later paints do neither.
+    Pane()->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(relay.brushIndices.size(), 1u);
+    EXPECT_EQ(hints.hints.size(), 1u);
+}
+
+// Counts paints of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+TEST_F(ViewTest, OddHintsRecomposeAndPaintAtOnce) {
+    MakeAnimation(16, 16, 2);
+    ShowView(100, 100);
+    PaintCounter counter;
+    Pane()->installEventFilter(&counter);
+    doc.m_frames[0].Fill(40);
+    doc.UpdateAllViews(nullptr, HINT_VIEWS);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 255);
+    EXPECT_EQ(counter.paints, 0);
+    doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 40);
+    EXPECT_EQ(counter.paints, 1);  // before any event was processed
+    doc.m_frames[1].Fill(90);
+    doc.m_nCurrentFrame = 1;
+    doc.UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 90);
+    EXPECT_EQ(counter.paints, 2);
+    Pane()->removeEventFilter(&counter);
+}
+
+TEST_F(ViewTest, RefreshRectClampsAndTouchesOnlyItsRectangle) {
+    MakeAnimation(8, 6);
+    ShowView(50, 50);
+    view->ComposeFrame(0);
+    doc.m_frames[0].Fill(0);
+    struct Case {
+        int l, t, r, b;
+        int changed;  // display pixels that became 0
+    };
+    for (Case c : {Case{2, 1, 4, 3, 4}, Case{-5, -5, 1, 1, 1}, Case{7, 5, 99, 99, 1},
+                   Case{4, 4, 4, 9, 0}, Case{5, 3, 2, 4, 0}, Case{-9, -9, 99, 99, 48}}) {
+        view->ComposeFrame(0);
+        doc.m_frames[0].Fill(255);
+        view->ComposeFrame(0);
+        doc.m_frames[0].Fill(0);
+        EXPECT_EQ(view->RefreshRect(0, c.l, c.t, c.r, c.b), 1);
+        int changed = 0;
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool inside = x >= c.l && x < c.r && y >= c.t && y < c.b;
+                const int v = qGray(view->DisplayImage().pixel(x, y));
+                if (v == 0) ++changed;
+                if (!inside) {
+                    EXPECT_EQ(v, 255);
+                }
+            }
+        EXPECT_EQ(changed, c.changed) << c.l << "," << c.t << "," << c.r << "," << c.b;
+    }
+}
+
+TEST_F(ViewTest, RefreshRectUsesOnionRuleAndStoredRows) {
+    MakeAnimation(8, 6, 2);
+    ShowView(50, 50);
+    doc.m_bOnionSkin = 1;
+    doc.m_onionFrames[0] = 1;
+    doc.m_nOnionCount = 1;
+    view->ComposeFrame(0);
+    SetPixel(1, 2, 4, 0);  // stored row 4 is top-down row 1
+    view->RefreshRect(0, 2, 1, 3, 2);
+    EXPECT_EQ(Shown(2, 1), QColor(0, 0, 255));
+    EXPECT_EQ(Shown(2, 4), QColor(255, 255, 255));
+}
+
+TEST_F(ViewTest, SelectionOutlineIsDotted) {
+    MakeAnimation(200, 150);
+    ShowView(300, 250);
+    doc.m_rcSelect = {10, 20, 100, 90};
+    doc.OnBoxSelection();
+    ASSERT_EQ(doc.m_bBoxSelect, 1);
+    const QImage screen = Pane()->grab().toImage();
+    const QColor outline = CLumvaneView::SelectionColour();
+    EXPECT_EQ(outline, QColor(0, 100, 100));
+    const int ox = view->m_nOffsetX;
+    const int oy = view->m_nOffsetY;
+    int onTop = 0, onLeft = 0, elsewhere = 0;
+    for (int x = 10; x <= 100; ++x) onTop += QColor(screen.pixel(ox + x, oy + 20)) == outline;
+    for (int y = 20; y <= 90; ++y) onLeft += QColor(screen.pixel(ox + 10, oy + y)) == outline;
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const bool edge = ((x == 10 || x == 100) && y >= 20 && y <= 90) ||
+                              ((y == 20 || y == 90) && x >= 10 && x <= 100);
+            if (!edge && QColor(screen.pixel(ox + x, oy + y)) != QColor(Qt::white)) ++elsewhere;
+        }
+    EXPECT_GT(onTop, 20);  // dotted: some pixels of the edge, not all
+    EXPECT_LT(onTop, 91);
+    EXPECT_GT(onLeft, 15);
+    EXPECT_LT(onLeft, 71);
+    EXPECT_EQ(elsewhere, 0);
+    // Leaving the mode removes it.
+    doc.OnBoxSelection();
+    const QImage plain = Pane()->grab().toImage();
+    EXPECT_EQ(QColor(plain.pixel(ox + 10, oy + 20)), QColor(Qt::white));
+}
+
+TEST_F(ViewTest, PrintDrawsThePanePicture) {
+    MakeAnimation(40, 30);
+    ShowView(100, 80);
+    SetPixel(0, 5, 29, 0);  // top-down (5, 0)
+    doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+    QImage page(200, 200, QImage::Format_RGB32);
+    page.fill(Qt::gray);
+    QPainter painter(&page);
+    view->OnPrint(painter);
+    painter.end();
+    EXPECT_EQ(QColor(page.pixel(30 + 5, 25)), QColor(Qt::black));
+    EXPECT_EQ(QColor(page.pixel(30 + 6, 25)), QColor(Qt::white));
+    EXPECT_EQ(QColor(page.pixel(29, 25)), QColor(Qt::gray));  // no margins on paper
+    // The view handles the two print commands.
+    EXPECT_TRUE(view->OnCmdMsg(ID_FILE_PRINT, CmdPhase::Query, nullptr));
+    EXPECT_TRUE(view->OnCmdMsg(ID_FILE_PRINT_PREVIEW, CmdPhase::Query, nullptr));
+}
+
+}  // namespace
