@@ -1,6 +1,8 @@
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTest>
 #include <QToolBar>
 #include <algorithm>
 #include <map>
@@ -8,6 +10,10 @@
 
 #include "AppFixture.h"
 #include "document/Resource.h"
+#include "shell/BrushBar.h"
+#include "shell/MainFrame.h"
+#include "views/LumvaneView.h"
+#include "views/TimeView.h"
 
 namespace {
 // One row per menu item or toolbar button; id 0 is a separator. tip is the tooltip, prompt
@@ -187,4 +193,57 @@ TEST_F(MenuWalkTest, EveryEnabledCommandDoesSomething) {
     app->GetDocument()->SetModifiedFlag(false);
     EXPECT_TRUE(frame->ExecuteCommand(ID_APP_EXIT));
     EXPECT_FALSE(frame->isVisible());
+}
+
+TEST_F(MenuWalkTest, KeysPressedInTheWindowReachTheirCommands) {
+    CFrameWnd* frame = StartNew();
+    ASSERT_NE(frame, nullptr);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    auto* doc = static_cast<CLumvaneDoc*>(app->GetDocument());
+    QWidget* drawing = frame->GetActiveView()->GetWidget();
+    drawing->setFocus();
+    struct Step {
+        QKeyCombination key;
+        int frames;
+        int current;
+        int eraser;
+    };
+    const Step steps[] = {
+        {Qt::Key_A, 2, 1, 0},      {Qt::Key_A, 3, 2, 0},
+        {Qt::Key_Home, 3, 0, 0},   {Qt::Key_Right, 3, 1, 0},
+        {Qt::Key_End, 3, 2, 0},    {Qt::Key_Left, 3, 1, 0},
+        {Qt::Key_Space, 3, 1, 1},  {Qt::Key_Space, 3, 1, 0},
+        {Qt::Key_Delete, 2, 1, 0},  // after its confirmation, answered Yes
+    };
+    ui.m_answers.push_back(IDYES);
+    for (const Step& st : steps) {
+        QTest::keyClick(QApplication::focusWidget(), st.key.key(), st.key.keyboardModifiers());
+        EXPECT_EQ(doc->m_nFrameCount, st.frames) << st.key.key();
+        EXPECT_EQ(doc->m_nCurrentFrame, st.current) << st.key.key();
+        EXPECT_EQ(doc->m_bEraser, st.eraser) << st.key.key();
+    }
+    auto* main = static_cast<CMainFrame*>(frame);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
+    EXPECT_EQ(frame->GetActiveView(), static_cast<CView*>(main->TimeView()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(frame->GetActiveView(), static_cast<CView*>(main->DrawingView()));
+}
+
+TEST_F(MenuWalkTest, BrushSettingsRebuildTheBrushBarPreview) {
+    CFrameWnd* frame = StartNew();
+    ASSERT_NE(frame, nullptr);
+    auto* main = static_cast<CMainFrame*>(frame);
+    ui.m_dialogScripts.push_back([](CDialog& d) {
+        d.SetItemText(1021, QStringLiteral("40"));
+        d.ClickButton(IDOK);
+    });
+    EXPECT_TRUE(frame->ExecuteCommand(ID_EDIT_BRUSHSETTINGS));
+    auto* doc = static_cast<CLumvaneDoc*>(app->GetDocument());
+    ASSERT_EQ(doc->m_brushes[0].GetSize(), 40);
+    const QImage& preview = main->BrushBar()->BrushImage(0);
+    const unsigned char* mask = doc->m_brushes[0].GetMask();
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(preview.pixelColor(x, y).red(), mask[(39 - y) * 40 + x]) << x << "," << y;
 }
