@@ -67,7 +67,7 @@ void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int he
 void CLumvaneDoc::BuildCommandTable() {
     // Nothing that touches frames runs before an animation exists.
     auto has = [this] { return m_nFrameCount > 0; };
-    auto enableIf = [this](CCmdUI* ui, bool on) { ui->Enable(on); };
+    auto enableIf = [](CCmdUI* ui, bool on) { ui->Enable(on); };
 
     OnCommand(ID_EDIT_CLEARFRAME, [this] { OnClearFrame(); });
     OnUpdateCommand(ID_EDIT_CLEARFRAME, [=](CCmdUI* ui) { enableIf(ui, has()); });
