@@ -4,6 +4,7 @@
 // the sanitizer build, whose shadow memory needs far more address space than any such limit.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <sstream>
 
 #include "DocTestUtil.h"
@@ -129,4 +130,30 @@ TEST(OutOfMemory, AddFrameUntilMemoryRunsOut) {
               "new 1 10004x10000\nadded some 1, stopped before 499 1\nmessage Not enough memory "
               "to add a frame.\nunchanged 1\ncurrent is last 1\ndelete then add 1 messages Are "
               "you sure you want to delete this frame? (You can't Undo)\n");
+}
+
+TEST(OutOfMemory, OpenTooLargeForTheLimitKeepsTheOpenAnimation) {
+    if (LUMVANE_UNDER_ASAN) GTEST_SKIP() << "address-space limits do not hold under ASan";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.anm");
+    // Three white frames of the largest size, each one run: a tiny file of 500 MB of pixels.
+    QByteArray file = Header(3, 0, 0, 10004, 10000, 0, 0, 9);
+    for (int f = 0; f < 3; ++f) file += I32(10004) + I32(10000) + RunBytes(255, 100040000u);
+    ASSERT_TRUE(WriteAll(path, file + Brushes()));
+    const ChildResult r = RunInChild([&] {
+        CommandHarness h;
+        MakeAnimation(h.doc, 64, 48, {10, 20});
+        h.doc.SetModifiedFlag(true);
+        const DocState before = Capture(h.doc);
+        if (!LimitAddressSpace(250 * kMB)) return std::string("no limit");
+        CScriptedUi ui;
+        std::ostringstream s;
+        s << "result " << h.doc.OnOpenDocument(path) << "\n";
+        for (const QString& t : ui.Texts()) s << "message " << t.toStdString() << "\n";
+        s << "unchanged " << (Capture(h.doc) == before) << "\n";
+        return s.str();
+    });
+    ASSERT_TRUE(r.exited && r.code == 0) << r.How();
+    EXPECT_EQ(r.report, "result 0\nmessage There is not enough memory to open " +
+                            path.toStdString() + ".\nunchanged 1\n");
 }
