@@ -13,6 +13,9 @@ function(lumvane_library name)
   if(NOT ARG_SOURCES)
     return()  # a folder whose work has not started yet
   endif()
+  # Listing the headers too keeps moc in step when a new header appears in a build tree.
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(APPEND ARG_SOURCES ${headers})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})

@@ -1,5 +1,10 @@
 #include "document/AnmFormat.h"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <cstddef>
 
@@ -12,7 +17,24 @@ namespace anm {
 
 namespace {
 std::atomic<std::uint64_t> g_loadLimit{0};
+
+// Fresh memory costs a page fault per page on first touch; asking for all pages of a frame at
+// once is much cheaper. Only a hint: without kernel support the faults happen as usual.
+void Prefault(unsigned char* data, std::size_t bytes) {
+#if defined(__linux__)
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
 }
+}  // namespace
 
 void SetLoadMemoryLimit(std::uint64_t bytes) {
     g_loadLimit = bytes;
@@ -41,6 +63,7 @@ void LoadFrameRecord(CArchive& ar, GrayImage& image, int width, int height) {
     if (w != width || h != height || w <= 0 || h <= 0)
         throw CArchiveException(CArchiveException::badFormat);
     if (!image.Create(w, h)) throw CArchiveException(CArchiveException::noMemory);
+    Prefault(image.GetData(), image.PixelCount());
     raster::RunDecoder decoder(image.GetData(), image.PixelCount());
     while (!decoder.Done()) {
         const unsigned char* data = nullptr;

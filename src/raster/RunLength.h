@@ -32,8 +32,10 @@ inline std::size_t FirstDiff(std::uint64_t x) {
 // End of the stretch of bytes equal to p[i] that starts at i (i < n), compared a word at a
 // time so that blank stretches cost about as much as reading them.
 inline std::size_t RunEnd(const unsigned char* p, std::size_t i, std::size_t n) {
-    const std::uint64_t pattern = 0x0101010101010101ull * p[i];
+    const unsigned char v = p[i];
     ++i;
+    if (i == n || p[i] != v) return i;  // runs of one pixel are common in soft edges
+    const std::uint64_t pattern = 0x0101010101010101ull * v;
     while (n - i >= 32) {
         const std::uint64_t a = detail::Load64(p + i) ^ pattern;
         const std::uint64_t b = detail::Load64(p + i + 8) ^ pattern;
@@ -52,7 +54,6 @@ inline std::size_t RunEnd(const unsigned char* p, std::size_t i, std::size_t n) 
         if (a) return i + detail::FirstDiff(a);
         i += 8;
     }
-    const unsigned char v = static_cast<unsigned char>(pattern);
     while (i < n && p[i] == v) ++i;
     return i;
 }
@@ -147,11 +148,9 @@ class RunDecoder {
             return false;
         }
         unsigned char* dst = m_pixels + m_pos;
-        if (len <= 16 && room >= 16) {
-            // Short runs are common in line art: two word stores beat a call to memset.
-            const std::uint64_t w = 0x0101010101010101ull * value;
-            std::memcpy(dst, &w, 8);
-            std::memcpy(dst + 8, &w, 8);
+        if (len <= 16) {
+            // Short runs are common in line art; a call to memset costs more than they do.
+            for (std::uint32_t k = 0; k < len; ++k) dst[k] = value;
         } else {
             std::memset(dst, value, len);
         }

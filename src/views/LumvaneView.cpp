@@ -21,7 +21,7 @@
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
 #include "input/TabletInput.h"
-#include "raster/FastDivide.h"
+#include "views/OnionCompose.h"
 #include "views/ShellRelay.h"
 
 namespace {
@@ -68,9 +68,8 @@ ComposeSources PrepareSources(const CLumvaneDoc& doc, int index,
 }
 
 // Columns [x0, x1) of stored row `row`, composed into a display row of the given format.
-// tint is scratch space of at least x1 - x0 bytes.
 void ComposeRow(const ComposeSources& s, std::size_t row, int x0, int x1, QImage::Format format,
-                unsigned char* dst, unsigned char* tint) {
+                unsigned char* dst) {
     const int n = x1 - x0;
     const unsigned char* c = s.shown + row * s.shownStride + x0;
     if (format == QImage::Format_Grayscale8) {
@@ -82,20 +81,9 @@ void ComposeRow(const ComposeSources& s, std::size_t row, int x0, int x1, QImage
         for (int i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = c[i];
         return;
     }
-    std::memcpy(tint, c, static_cast<std::size_t>(n));
-    for (int k = 0; k < s.onionCount; ++k) {
-        const unsigned char* o = s.onion[k] + row * s.width + x0;
-        // Truncating after every product, as the list order demands.
-        for (int i = 0; i < n; ++i)
-            tint[i] = static_cast<unsigned char>(
-                raster::Div255(static_cast<std::uint16_t>(tint[i] * o[i])));
-    }
-    // Qt's 24-bit layout is red, green, blue: the shown pixel is the blue channel.
-    for (int i = 0; i < n; ++i) {
-        d[3 * i] = tint[i];
-        d[3 * i + 1] = tint[i];
-        d[3 * i + 2] = c[i];
-    }
+    const unsigned char* rows[CLumvaneDoc::kMaxOnionFrames];
+    for (int k = 0; k < s.onionCount; ++k) rows[k] = s.onion[k] + row * s.width + x0;
+    ComposeOnionRow(d, c, rows, s.onionCount, n);
 }
 
 }  // namespace
@@ -169,10 +157,8 @@ int CLumvaneView::ComposeFrame(int index) {
     std::vector<unsigned char> white;
     if (!FrameUsable(*doc, index)) white.assign(static_cast<std::size_t>(w), 255);
     const ComposeSources src = PrepareSources(*doc, index, white);
-    m_rowTint.resize(static_cast<std::size_t>(w));
     for (int y = 0; y < h; ++y)
-        ComposeRow(src, static_cast<std::size_t>(h - 1 - y), 0, w, format, m_memDC.scanLine(y),
-                   m_rowTint.data());
+        ComposeRow(src, static_cast<std::size_t>(h - 1 - y), 0, w, format, m_memDC.scanLine(y));
     return 1;
 }
 
@@ -193,11 +179,9 @@ int CLumvaneView::RefreshRect(int index, int left, int top, int right, int botto
     std::vector<unsigned char> white;
     if (!FrameUsable(*doc, index)) white.assign(static_cast<std::size_t>(w), 255);
     const ComposeSources src = PrepareSources(*doc, index, white);
-    if (m_rowTint.size() < static_cast<std::size_t>(right - left))
-        m_rowTint.resize(static_cast<std::size_t>(w));
     for (int y = top; y < bottom; ++y)
         ComposeRow(src, static_cast<std::size_t>(h - 1 - y), left, right, m_memDC.format(),
-                   m_memDC.scanLine(y), m_rowTint.data());
+                   m_memDC.scanLine(y));
     return 1;
 }
 

@@ -122,5 +122,4 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
 
     QBasicTimer m_returnTimer;
     bool m_bContextOpened = false;
-    std::vector<unsigned char> m_rowTint;  // scratch row of the onion product
 };

@@ -522,3 +522,24 @@ TEST(Export, CommandIsAlwaysEnabled) {
     EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Execute, nullptr));
     EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});
 }
+
+TEST(Export, TitleThatIsNotOnlyLettersMustBeEdited) {
+    for (const QString title : {"walk.anm", "walk2", "my walk"}) {
+        QTemporaryDir dir;
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 1);
+        doc.SetTitle(title);
+        ui.m_fileAnswers.push_back(dir.path());
+        bool open = false;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            d.ClickButton(IDC_SELECT_OUTPUT_PATH);
+            d.ClickButton(IDOK);
+            open = !d.IsEnded();
+        });
+        OnExport(doc);
+        EXPECT_TRUE(open) << title.toStdString();
+        EXPECT_EQ(ui.Texts(), QStringList{"Only letters are allowed for the sequence name."});
+        EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+    }
+}

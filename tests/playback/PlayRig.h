@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "WavBuilder.h"
@@ -15,6 +16,11 @@
 #include "playback/Playback.h"
 #include "playback/RecordingWaveOut.h"
 #include "playback/RiffWave.h"
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 struct FakeClock : IPlaybackClock {
     std::int64_t now = 5'000'000'000;  // any origin

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWidget>
+#include <QtTest/QTest>
 
 #include "PlayRig.h"
 
@@ -329,4 +330,30 @@ TEST(Play, SystemClockWaitsUntilTheDeadline) {
         c.WaitUntil(deadline);
         EXPECT_GE(c.NowMicros(), deadline);
     }
+}
+
+// A key that is also a command's shortcut (P for Play, say) stops playback instead of
+// triggering its command.
+TEST(Play, ShortcutKeyStopsInsteadOfTriggering) {
+    PlayRig rig(8);
+    int runs = 0;
+    rig.frame.OnCommand(40001, [&] { ++runs; });
+    rig.frame.AddCommand(40001, QStringLiteral("x"), {QKeySequence(Qt::Key_P)});
+    auto* pane = new InputCatcher;
+    pane->setFocusPolicy(Qt::StrongFocus);
+    rig.frame.setCentralWidget(pane);
+    rig.frame.show();
+    rig.frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&rig.frame));
+    pane->setFocus();
+    QTest::keyClick(pane, Qt::Key_P);  // outside playback the shortcut works
+    ASSERT_EQ(runs, 1);
+    rig.view.onPaint = [&](int n) {
+        if (n == 3) QTest::keyClick(pane, Qt::Key_P);
+    };
+    rig.Play();
+    EXPECT_EQ(rig.view.shown.size(), 3u);
+    EXPECT_EQ(rig.status, QStringList({kPlaying, kStopped}));
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(pane->keys, 0);
 }

@@ -6,6 +6,7 @@
 
 #include "PlayRig.h"
 #include "framework/ScriptedUi.h"
+#include "playback/QtWaveOut.h"
 
 namespace {
 
@@ -451,4 +452,20 @@ TEST(RiffWave, CutAndDamagedFilesStayInside) {
         check(b);
     }
     EXPECT_EQ(ParseWave(nullptr, 100).format, WaveCheck::NotWave);
+}
+
+// The Qt device turns down format blocks it cannot describe before asking the system.
+TEST(QtWaveOut, RefusesFormatsItCannotPlay) {
+    const Bytes blocks[] = {Fmt(1, 1, 11025, 8, 14),
+                            Fmt(1, 2, 11025, 8),
+                            Fmt(1, 1, 11025, 16),
+                            Fmt(2, 1, 11025, 8),
+                            Fmt(1, 1, 0, 8),
+                            Fmt(1, 1, 0x80000000u, 8),
+                            {}};
+    CQtWaveOutSystem sys;
+    for (const Bytes& b : blocks) {
+        EXPECT_FALSE(sys.Query(b));
+        EXPECT_EQ(sys.Open(b), nullptr);
+    }
 }

@@ -1,10 +1,12 @@
 // The composed display image, onion skin, flip keys, margins, hints and the first paint.
+#include <QAction>
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <tuple>
 
 #include "ViewFixture.h"
+#include "framework/FrameWnd.h"
 
 namespace {
 
@@ -421,6 +423,43 @@ TEST_F(ViewTest, PrintDrawsThePanePicture) {
     // The view handles the two print commands.
     EXPECT_TRUE(view->OnCmdMsg(ID_FILE_PRINT, CmdPhase::Query, nullptr));
     EXPECT_TRUE(view->OnCmdMsg(ID_FILE_PRINT_PREVIEW, CmdPhase::Query, nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// In the main window the digit keys and Space are window shortcuts; the view still sees the
+// key releases that start the return timer.
+TEST_F(ViewTest, WindowShortcutsReachTheView) {
+    MakeAnimation(16, 8, 6);
+    for (int i = 0; i < 6; ++i) doc.m_frames[i].Fill(10 * (i + 1));
+    doc.m_nCurrentFrame = 1;
+    CFrameWnd frame;
+    auto* v = new TestView(&doc, &frame);
+    frame.setCentralWidget(v);
+    static const int ids[] = {ID_FRAME_KEY_MINUS4, ID_FRAME_KEY_MINUS3,  ID_FRAME_KEY_MINUS2,
+                              ID_FRAME_KEY_MINUS1, ID_FRAME_KEY_CURRENT, ID_FRAME_KEY_PLUS1,
+                              ID_FRAME_KEY_PLUS2,  ID_FRAME_KEY_PLUS3,   ID_FRAME_KEY_PLUS4};
+    for (int i = 0; i < 9; ++i)
+        frame.AddCommand(ids[i], QString::number(i + 1), {QKeySequence(Qt::Key_1 + i)});
+    frame.AddCommand(ID_TOGGLE_ERASER, QStringLiteral("Eraser"), {QKeySequence(Qt::Key_Space)});
+    frame.resize(300, 200);
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.SetActiveView(v);
+    QCoreApplication::processEvents();
+    int triggered = 0;
+    QObject::connect(frame.CommandAction(ID_FRAME_KEY_PLUS2), &QAction::triggered,
+                     [&triggered] { ++triggered; });
+    QTest::keyPress(v, Qt::Key_7);
+    EXPECT_EQ(triggered, 1);  // as a shortcut, not through the view's own key handling
+    EXPECT_EQ(qGray(v->DisplayImage().pixel(0, 0)), 40);  // frame 1 + 2
+    QTest::keyRelease(v, Qt::Key_7);
+    EXPECT_TRUE(v->ReturnTimerActive());
+    QTest::keyClick(v, Qt::Key_Space);
+    EXPECT_EQ(doc.m_bEraser, 1);
 }
 
 }  // namespace

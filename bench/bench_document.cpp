@@ -1,0 +1,295 @@
+// Saving and loading 500 frames of 1028 x 768: blank, line art of about 3 % ink, and
+// alternating pixels (the worst case, one run per pixel). Throughput is in bytes of pixels.
+// A memcpy of the same pixels runs alongside for comparison. Throughput is per CPU second
+// (the "Time" column is wall time, which on a shared machine includes waiting).
+//
+//   bench_document [benchmark flags]     the benchmarks, then resident memory after an open
+//   bench_document --measure-rss FILE    (internal) opens FILE and prints VmHWM and VmRSS
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QIODevice>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "document/LumvaneDoc.h"
+#include "framework/Archive.h"
+#include "framework/ScriptedUi.h"
+#include "raster/RunLength.h"
+
+namespace {
+
+constexpr int kFrames = 500;
+constexpr int kWidth = 1028;
+constexpr int kHeight = 768;
+constexpr std::int64_t kPixels = std::int64_t{kFrames} * kWidth * kHeight;
+
+enum Kind { Blank = 0, LineArt = 1, Alternating = 2 };
+const char* const kKindNames[] = {"blank", "lineart", "alternating"};
+
+// Line art: strokes of the small brushes until about 3 % of the pixels carry ink.
+void DrawLineArt(CLumvaneDoc& doc, GrayImage& img, std::mt19937& rng) {
+    img.Fill(255);
+    std::uniform_int_distribution<int> x(0, kWidth - 1), y(0, kHeight - 1), brush(1, 3);
+    const std::size_t target = img.PixelCount() * 3 / 100;
+    std::size_t ink = 0;
+    while (ink < target) {
+        for (int s = 0; s < 10; ++s)
+            img.DrawLine(doc.m_brushes[brush(rng)], x(rng), y(rng), x(rng), y(rng), 0, 255);
+        ink = 0;
+        const unsigned char* p = img.GetData();
+        for (std::size_t i = 0; i < img.PixelCount(); ++i) ink += p[i] != 255;
+    }
+}
+
+std::unique_ptr<CLumvaneDoc> MakeDoc(Kind kind) {
+    auto doc = std::make_unique<CLumvaneDoc>();
+    doc->CreateAnimation(kWidth, kHeight);
+    std::mt19937 rng(7);
+    constexpr int kDistinct = 25;  // line-art frames drawn, then repeated
+    for (int f = 0; f < kFrames; ++f) {
+        if (f > 0) doc->OnAddFrame();
+        GrayImage& img = doc->CurrentFrame();
+        switch (kind) {
+            case Blank:
+                break;
+            case LineArt:
+                if (f < kDistinct)
+                    DrawLineArt(*doc, img, rng);
+                else
+                    std::memcpy(img.GetData(), doc->m_frames[f % kDistinct].GetData(),
+                                img.PixelCount());
+                break;
+            case Alternating:
+                for (std::size_t i = 0; i < img.PixelCount(); ++i)
+                    img.GetData()[i] = (i + static_cast<std::size_t>(f)) % 2 ? 0 : 255;
+                break;
+        }
+    }
+    return doc;
+}
+
+// One animation at a time is kept, since each holds 395 MB of pixels.
+CLumvaneDoc& Doc(Kind kind) {
+    static std::unique_ptr<CLumvaneDoc> doc;
+    static int which = -1;
+    if (which != kind) {
+        doc.reset();
+        doc = MakeDoc(kind);
+        which = kind;
+    }
+    return *doc;
+}
+
+std::string FilePath(Kind kind) {
+    return std::string("/tmp/lumvane_bench_") + kKindNames[kind] + ".anm";
+}
+
+// Takes whatever is written, to time the encoder without a device.
+class NullDevice : public QIODevice {
+  public:
+    qint64 written = 0;
+    NullDevice() { open(QIODevice::WriteOnly); }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 len) override {
+        written += len;
+        return len;
+    }
+};
+
+void BM_SaveFile(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    CLumvaneDoc& doc = Doc(kind);
+    CScriptedUi ui;
+    const QString path = QString::fromStdString(FilePath(kind));
+    for (auto _ : state)
+        if (!doc.OnSaveDocument(path)) state.SkipWithError("save failed");
+    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.counters["file_MB"] = static_cast<double>(QFile(path).size()) / 1e6;
+    state.SetLabel(kKindNames[kind]);
+}
+
+void BM_LoadFile(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    const QString path = QString::fromStdString(FilePath(kind));
+    if (!QFile::exists(path)) {
+        CScriptedUi ui;
+        Doc(kind).OnSaveDocument(path);
+    }
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    for (auto _ : state)
+        if (!doc.OnOpenDocument(path)) state.SkipWithError("open failed");
+    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.SetLabel(kKindNames[kind]);
+}
+
+void BM_EncodeMemory(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    CLumvaneDoc& doc = Doc(kind);
+    for (auto _ : state) {
+        NullDevice sink;
+        CArchive ar(&sink, CArchive::store);
+        doc.Serialize(ar);
+        ar.Flush();
+        benchmark::DoNotOptimize(sink.written);
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.SetLabel(kKindNames[kind]);
+}
+
+void BM_DecodeMemory(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    QByteArray bytes;
+    {
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        CArchive ar(&buf, CArchive::store);
+        Doc(kind).Serialize(ar);
+        ar.Flush();
+    }
+    CLumvaneDoc doc;
+    for (auto _ : state) {
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::ReadOnly);
+        CArchive ar(&buf, CArchive::load);
+        doc.Serialize(ar);
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.SetLabel(kKindNames[kind]);
+}
+
+// memcpy of the pixels into frames already in memory.
+void BM_Memcpy(benchmark::State& state) {
+    CLumvaneDoc& doc = Doc(Blank);
+    std::vector<std::unique_ptr<unsigned char[]>> copies;
+    for (int f = 0; f < kFrames; ++f) {
+        copies.emplace_back(new unsigned char[std::size_t{kWidth} * kHeight]);
+        std::memset(copies.back().get(), 1, std::size_t{kWidth} * kHeight);
+    }
+    for (auto _ : state) {
+        for (int f = 0; f < kFrames; ++f)
+            std::memcpy(copies[f].get(), doc.m_frames[f].GetData(), std::size_t{kWidth} * kHeight);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+}
+
+// What any load pays before decoding a byte: 500 frames of fresh memory from the system,
+// written once (page faults), then released.
+void BM_FreshFrames(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<unsigned char[]>> frames;
+        for (int f = 0; f < kFrames; ++f) {
+            frames.emplace_back(new unsigned char[std::size_t{kWidth} * kHeight]);
+            std::memset(frames.back().get(), 255, std::size_t{kWidth} * kHeight);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+}
+
+// The run decoder alone, into frames already in memory.
+void BM_DecodeWarm(benchmark::State& state) {
+    const Kind kind = static_cast<Kind>(state.range(0));
+    QByteArray bytes;
+    {
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        CArchive ar(&buf, CArchive::store);
+        Doc(kind).Serialize(ar);
+        ar.Flush();
+    }
+    const std::size_t frameBytes = std::size_t{kWidth} * kHeight;
+    std::vector<std::unique_ptr<unsigned char[]>> frames;
+    for (int f = 0; f < kFrames; ++f) {
+        frames.emplace_back(new unsigned char[frameBytes]);
+        std::memset(frames.back().get(), 1, frameBytes);
+    }
+    for (auto _ : state) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData()) + 32;
+        const auto* end = reinterpret_cast<const unsigned char*>(bytes.constData()) + bytes.size();
+        for (int f = 0; f < kFrames; ++f) {
+            raster::RunDecoder dec(frames[f].get(), frameBytes);
+            p += 8;
+            p += dec.Feed(p, static_cast<std::size_t>(end - p));
+            if (!dec.Done()) state.SkipWithError("decode failed");
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * kPixels);
+    state.SetLabel(kKindNames[kind]);
+}
+
+// Kinds in the order that keeps one animation in memory at a time.
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FreshFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeMemory)->Arg(Blank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWarm)->Arg(Blank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMemory)->Arg(Blank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFile)->Arg(Blank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFile)->Arg(Blank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeMemory)->Arg(LineArt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWarm)->Arg(LineArt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeMemory)->Arg(LineArt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFile)->Arg(LineArt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFile)->Arg(LineArt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EncodeMemory)->Arg(Alternating)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeWarm)->Arg(Alternating)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveFile)->Arg(Alternating)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFile)->Arg(Alternating)->Unit(benchmark::kMillisecond);
+
+long StatusKb(const char* key) {
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kb = -1;
+    const std::size_t n = std::strlen(key);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, key, n) == 0) kb = std::strtol(line + n + 1, nullptr, 10);
+    std::fclose(f);
+    return kb;
+}
+
+// In a fresh process: resident memory before and after opening the file.
+int MeasureRss(const char* path) {
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    doc.CreateAnimation(644, 480);  // as after start-up's New
+    const long before = StatusKb("VmRSS:");
+    if (!doc.OnOpenDocument(QString::fromLocal8Bit(path))) return 1;
+    std::printf("rss_before_kB=%ld peak_kB=%ld steady_kB=%ld frames_kB=%lld\n", before,
+                StatusKb("VmHWM:"), StatusKb("VmRSS:"), static_cast<long long>(kPixels / 1024));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--measure-rss") == 0) return MeasureRss(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // Memory once a 500-frame line-art file is open.
+    const std::string path = FilePath(LineArt);
+    if (!QFile::exists(QString::fromStdString(path))) {
+        CScriptedUi ui;
+        Doc(LineArt).OnSaveDocument(QString::fromStdString(path));
+    }
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return 1;
+    const std::string cmd = std::string(self) + " --measure-rss " + path;
+    std::fflush(stdout);
+    if (std::system(cmd.c_str()) != 0) std::printf("memory measurement failed\n");
+    return 0;
+}

@@ -1,0 +1,87 @@
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWindow>
+#include <memory>
+#include <random>
+
+#include "document/LumvaneDoc.h"
+#include "framework/ScriptedUi.h"
+#include "views/LumvaneView.h"
+
+namespace {
+
+// A document of `frames` frames of noise, so no pixel value shortcut can help.
+std::unique_ptr<CLumvaneDoc> MakeDoc(int width, int height, int frames) {
+    auto doc = std::make_unique<CLumvaneDoc>();
+    doc->CreateAnimation(width, height);
+    std::mt19937 rng(7);
+    for (int i = 0; i < frames; ++i) {
+        if (i > 0) doc->m_frames[i].Create(width, height);
+        unsigned char* p = doc->m_frames[i].GetData();
+        for (std::size_t k = 0; k < doc->m_frames[i].PixelCount(); ++k)
+            p[k] = static_cast<unsigned char>(rng());
+    }
+    doc->m_nFrameCount = frames;
+    doc->m_bViewsReady = 1;
+    return doc;
+}
+
+// Full composition of a 1028 x 768 frame under 0, 1 or 8 onion frames.
+void BM_ComposeFrame(benchmark::State& state) {
+    const int onions = static_cast<int>(state.range(0));
+    auto doc = MakeDoc(1028, 768, 9);
+    CLumvaneView view(doc.get());
+    doc->m_bOnionSkin = onions > 0;
+    for (int k = 0; k < onions; ++k) doc->m_onionFrames[k] = k + 1;
+    doc->m_nOnionCount = onions;
+    view.ComposeFrame(0);
+    for (auto _ : state) {
+        view.ComposeFrame(0);
+        benchmark::DoNotOptimize(view.DisplayImage().constBits());
+    }
+    state.SetItemsProcessed(state.iterations() * 1028 * 768);
+}
+BENCHMARK(BM_ComposeFrame)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
+
+// What one stroke segment costs the display: a 60 x 60 refresh and its repaint on screen.
+void BM_RefreshRectRepaint(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto doc = MakeDoc(width, height, 1);
+    CLumvaneView view(doc.get());
+    view.resize(1000, 700);
+    view.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (!(view.windowHandle() && view.windowHandle()->isExposed()) && wait.elapsed() < 2000)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    view.ComposeFrame(0);
+    const QPoint s = view.ScrollPosition();
+    int x = width / 2 - 200;
+    const int y = height / 2 - 30;
+    for (auto _ : state) {
+        view.RefreshRect(0, x, y, x + 60, y + 60);
+        view.viewport()->repaint(
+            QRect(x + view.m_nOffsetX - s.x(), y + view.m_nOffsetY - s.y(), 60, 60));
+        x = x >= width / 2 + 140 ? width / 2 - 200 : x + 7;
+    }
+}
+BENCHMARK(BM_RefreshRectRepaint)
+    ->Args({1028, 768})
+    ->Args({4004, 3000})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    CScriptedUi ui;  // no real message box may stop a run
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include "app/LumvaneApp.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QStandardPaths>
+
+#include "app/FileTypeRegistration.h"
+#include "app/StartupDialogs.h"
+#include "document/LumvaneDoc.h"
+#include "export/ExportDlg.h"
+#include "framework/FrameWnd.h"
+#include "framework/Ui.h"
+#include "playback/Playback.h"
+#include "playback/QtWaveOut.h"
+#include "shell/BrushSettingsDlg.h"
+#include "shell/MainFrame.h"
+
+void ParseCommandLine(const QStringList& arguments, CCommandLineInfo& info) {
+    info = CCommandLineInfo();
+    bool print = false;
+    bool printTo = false;
+    int printerArgs = 0;
+    for (const QString& arg : arguments) {
+        const QString lower = arg.toLower();
+        const bool known = lower == "/p" || lower == "/pt" || lower == "/dde" ||
+                           lower == "/embedding" || lower == "/automation" ||
+                           lower == "/unregister" || lower == "/unregserver";
+        // On this system a path begins with "/", so only the known words count as flags.
+        const bool flag =
+            (arg.startsWith('-') && arg.size() > 1) || (known && !QFileInfo::exists(arg));
+        if (flag) {
+            const QString name = lower.mid(1);
+            if (name == "p") {
+                print = true;
+            } else if (name == "pt") {
+                printTo = true;
+                printerArgs = 3;  // file, printer, driver, port follow; the file comes first
+            } else if (name == "dde" || name == "embedding" || name == "automation" ||
+                       name == "unregister" || name == "unregserver") {
+                info.m_nShellCommand = CCommandLineInfo::FileNothing;
+            }
+            continue;
+        }
+        if (info.m_strFileName.isEmpty()) {
+            info.m_strFileName = arg;
+        } else if (printTo && printerArgs > 0) {
+            if (info.m_strPrinterName.isEmpty()) info.m_strPrinterName = arg;
+            --printerArgs;
+        }
+    }
+    if (info.m_nShellCommand == CCommandLineInfo::FileNothing) return;
+    if (printTo && !info.m_strFileName.isEmpty())
+        info.m_nShellCommand = CCommandLineInfo::FilePrintTo;
+    else if (print && !info.m_strFileName.isEmpty())
+        info.m_nShellCommand = CCommandLineInfo::FilePrint;
+    else if (!info.m_strFileName.isEmpty())
+        info.m_nShellCommand = CCommandLineInfo::FileOpen;
+}
+
+QString CLumvaneApp::DocString() {
+    return QStringLiteral(
+        "Lumvane\n\nLumvane\nLumvane Animation Files (*.anm)\n.anm\nLumvane.Document\n"
+        "Lumvane Animation Document");
+}
+
+CLumvaneApp::CLumvaneApp() : CWinApp(QStringLiteral("Lumvane")) {
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+}
+
+CLumvaneApp::~CLumvaneApp() = default;
+
+void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc) {
+    RegisterPlaybackCommands(doc, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    RegisterExportCommands(doc);
+    RegisterBrushSettingsCommand(doc);
+}
+
+int CLumvaneApp::InitInstance(const QStringList& arguments) {
+    LumvaneInitResources();
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        QIcon icon;
+        for (int size : {16, 32, 48, 128})
+            icon.addFile(QStringLiteral(":/lumvane/lumvane-%1.png").arg(size));
+        QApplication::setWindowIcon(icon);
+    }
+
+    CDisclaimerDlg disclaimer;
+    if (disclaimer.DoModal() == IDCANCEL) return 0;
+
+    LoadStdProfileSettings(4);
+    m_nNumPreviewPages =
+        GetProfileInt(QStringLiteral("Settings"), QStringLiteral("PreviewPages"), 0);
+
+    AddDocTemplate(std::make_unique<CSingleDocTemplate>(
+        DocString(),
+        [this] {
+            auto* doc = new CLumvaneDoc();
+            RegisterDocumentCommands(*doc);
+            return doc;
+        },
+        [](CDocument* doc) { return new CMainFrame(static_cast<CLumvaneDoc*>(doc)); }));
+
+    if (m_bRegisterFileType) {
+        const QString dir =
+            m_strDataDir.isEmpty()
+                ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                : m_strDataDir;
+        if (!dir.isEmpty())
+            CFileTypeRegistration::Register(dir, QCoreApplication::applicationFilePath(),
+                                            m_bRunDesktopTools);
+    }
+
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(arguments, cmdInfo);
+
+    // The template shows the main window maximised when it creates it.
+    if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen)
+        return OpenDocumentFile(cmdInfo.m_strFileName) ? 1 : 0;
+
+    CStartDlg start;
+    if (start.DoModal() != IDCANCEL) {
+        if (start.m_bOpenExisting) OnFileOpen();
+        if (start.m_bCreateNew) OnFileNew();
+    }
+    return 1;
+}
+
+void CLumvaneApp::OnAppAbout() {
+    CAboutDlg about(AfxGetMainWnd());
+    about.DoModal();
+}
+
+QPrinter& CLumvaneApp::GetPrinter() {
+    if (!m_pPrinter) m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_pPrinter;
+}
+
+void CLumvaneApp::OnFilePrintSetup() {
+    QPrinter& printer = GetPrinter();
+    if (m_runPageSetup) {
+        m_runPageSetup(printer);
+        return;
+    }
+    QPageSetupDialog dlg(&printer, AfxGetMainWnd());
+    dlg.exec();
+}
