@@ -23,7 +23,7 @@ struct ChildResult {
 };
 
 // Forks; the child runs body and exits with 0, sending body's text back. A crash or abort in
-// the child comes back as its signal.
+// the child comes back as its signal, an exception out of body as exit status 4.
 inline ChildResult RunInChild(const std::function<std::string()>& body) {
     ChildResult r;
     int fds[2];
@@ -33,7 +33,13 @@ inline ChildResult RunInChild(const std::function<std::string()>& body) {
     if (pid < 0) return r;
     if (pid == 0) {
         close(fds[0]);
-        const std::string text = body();
+        std::string text;
+        try {
+            text = body();
+        } catch (...) {
+            // Never let the child go on as a copy of the test runner.
+            _exit(4);
+        }
         std::size_t done = 0;
         while (done < text.size()) {
             const ssize_t w = write(fds[1], text.data() + done, text.size() - done);
