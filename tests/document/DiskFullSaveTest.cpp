@@ -111,3 +111,32 @@ TEST(DiskFullSave, TinyTmpfsKeepsTheOldFileAndTheChanges) {
     EXPECT_EQ(r.report, Expected(target, target, "walk.anm") +
                             Expected(target, dir.path() + "/other.anm", "walk.anm"));
 }
+
+TEST(DiskFullSave, ClosingWithYesOnAFullDiskKeepsTheWindowAndTheChanges) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/walk.anm";
+    const QByteArray oldBytes = OldFile();
+    ASSERT_TRUE(WriteAll(target, oldBytes));
+    const ChildResult r = RunInChild([&] {
+        CommandHarness h;
+        MakeNoisy(h.doc);
+        h.doc.SetPathName(target, false);
+        h.doc.SetModifiedFlag(true);
+        h.frame.show();
+        LimitFileSize(kLimit);
+        CScriptedUi ui;
+        ui.m_answers = {IDYES};  // "Save changes to walk?"
+        std::ostringstream s;
+        s << "closed " << h.frame.close() << " visible " << h.frame.isVisible() << " modified "
+          << h.doc.IsModified() << "\n";
+        for (const QString& t : ui.Texts()) s << "message " << t.toStdString() << "\n";
+        return s.str();
+    });
+    ASSERT_TRUE(r.exited && r.code == 0) << r.How();
+    EXPECT_EQ(r.report,
+              "closed 0 visible 1 modified 1\nmessage Save changes to walk?\nmessage "
+              "Disk full while accessing " +
+                  target.toStdString() + ".\n");
+    EXPECT_EQ(ReadAll(target), oldBytes);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"walk.anm"});
+}
