@@ -14,19 +14,19 @@ lumvane_sound_server() {
   local rate=${1:-${LUMVANE_SOUND_RATE:-11025}}
   export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/lumvane-runtime}
   mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR" || return 1
-  local spec="u8 1ch ${rate}Hz"
+  local format="u8 1ch ${rate}Hz"
 
   if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
     echo "sound-server: pulseaudio and pulseaudio-utils are not installed" >&2
     return 1
   fi
   lumvane_have_sink() {
-    pactl list short sinks 2>/dev/null | awk -F'\t' '$2 == "ci" {print $4}' | grep -qx "$spec"
+    pactl list short sinks 2>/dev/null | awk -F'\t' '$2 == "ci" {print $4}' | grep -qx "$format"
   }
 
   if pactl info >/dev/null 2>&1; then
     if lumvane_have_sink; then
-      echo "sound-server: already running at $XDG_RUNTIME_DIR with sink ci ($spec)"
+      echo "sound-server: already running at $XDG_RUNTIME_DIR with sink ci ($format)"
       return 0
     fi
     # A server without our sink (or with another rate): replace ours, make it the default.
@@ -51,10 +51,10 @@ lumvane_sound_server() {
   fi
   pactl set-default-sink ci 2>/dev/null
   if ! lumvane_have_sink; then
-    echo "sound-server: could not set up sink ci ($spec) at $XDG_RUNTIME_DIR" >&2
+    echo "sound-server: could not set up sink ci ($format) at $XDG_RUNTIME_DIR" >&2
     return 1
   fi
-  echo "sound-server: running at $XDG_RUNTIME_DIR with sink ci ($spec)"
+  echo "sound-server: running at $XDG_RUNTIME_DIR with sink ci ($format)"
 }
 
 if [[ "${BASH_SOURCE[0]}" != "$0" ]]; then

@@ -39,9 +39,9 @@ int SinkRate(QString& why) {
     for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> f = line.split('\t');
         if (f.size() < 4 || f[1] != "ci") continue;
-        const QList<QByteArray> spec = f[3].split(' ');
-        if (spec.size() == 3 && spec[0] == "u8" && spec[1] == "1ch" && spec[2].endsWith("Hz"))
-            return spec[2].chopped(2).toInt();
+        const QList<QByteArray> sample = f[3].split(' ');
+        if (sample.size() == 3 && sample[0] == "u8" && sample[1] == "1ch" && sample[2].endsWith("Hz"))
+            return sample[2].chopped(2).toInt();
         why = QStringLiteral("sink ci is not unsigned 8-bit mono: ") + QString::fromLatin1(f[3]);
         return 0;
     }
