@@ -7,19 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "common/CorpusReplay.h"
 #include "export/CommandLine.h"
 #include "export/ExportSequence.h"
 
 namespace {
-
-QString CorpusDir(const char* name) {
-    // The tests run with LUMVANE_TEST_DATA=<source>/tests/data.
-    const QByteArray data = qgetenv("LUMVANE_TEST_DATA");
-    const QString root = data.isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                                              QStringLiteral("/../..")
-                                        : QString::fromLocal8Bit(data) + QStringLiteral("/../..");
-    return QDir::cleanPath(root + QStringLiteral("/fuzz/corpus/") + QLatin1String(name));
-}
 
 // The arguments as the fuzz target splits them.
 QStringList Split(const QByteArray& bytes) {
@@ -71,12 +63,7 @@ TEST(CmdlineCorpusReplay, EveryFileWholeTruncatedAndFlipped) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         exports += Check(bytes) == CommandLineOptions::Export;
-        for (qsizetype cut = 0; cut < bytes.size(); ++cut) Check(bytes.left(cut));
-        for (qsizetype at = 0; at < bytes.size(); ++at) {
-            QByteArray flipped = bytes;
-            flipped[at] = static_cast<char>(flipped[at] ^ 0x80);
-            Check(flipped);
-        }
+        ReplayCutsAndFlips(bytes, [](const QByteArray& b) { Check(b); });
     }
     EXPECT_GT(exports, 0);
 }

@@ -9,18 +9,10 @@
 #include <QTemporaryDir>
 
 #include "PlayRig.h"
+#include "common/CorpusReplay.h"
 #include "framework/ScriptedUi.h"
 
 namespace {
-
-QString CorpusDir(const char* name) {
-    // The tests run with LUMVANE_TEST_DATA=<source>/tests/data.
-    const QByteArray data = qgetenv("LUMVANE_TEST_DATA");
-    const QString root = data.isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
-                                              QStringLiteral("/../..")
-                                        : QString::fromLocal8Bit(data) + QStringLiteral("/../..");
-    return QDir::cleanPath(root + QStringLiteral("/fuzz/corpus/") + QLatin1String(name));
-}
 
 // Parses an exact-size heap copy, so that a read past the end is an overflow.
 WaveLayout ParseCopy(const QByteArray& bytes) {
@@ -56,12 +48,7 @@ TEST(WavCorpusReplay, EveryFileWholeTruncatedAndFlipped) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
         ParseCopy(bytes);
-        for (qsizetype cut = 0; cut < bytes.size(); ++cut) ParseCopy(bytes.left(cut));
-        for (qsizetype at = 0; at < bytes.size(); ++at) {
-            QByteArray flipped = bytes;
-            flipped[at] = static_cast<char>(flipped[at] ^ 0x80);
-            ParseCopy(flipped);
-        }
+        ReplayCutsAndFlips(bytes, [](const QByteArray& b) { ParseCopy(b); });
 
         // The whole load, as the user runs it.
         PlayRig rig(3);
