@@ -1,6 +1,7 @@
 #include <cstdint>
 
 #include "document/LumvaneDoc.h"
+#include "document/SoundSlice.h"
 #include "framework/Ui.h"
 
 int CLumvaneDoc::GetSoundSampleRate() const {
@@ -29,16 +30,11 @@ void CLumvaneDoc::PlaySoundFrames(int first, int count) {
     if (!m_hWaveOut || !m_pSoundData || m_nFps <= 0) return;
     m_hWaveOut->Reset();
     m_waveHeader = WaveHeader();
-    // 64-bit products: a long track at a high rate overflows 32 bits.
-    const std::int64_t rate = GetSoundSampleRate();
-    const std::int64_t offset = static_cast<std::int64_t>(first) * rate / m_nFps;
-    std::int64_t length = static_cast<std::int64_t>(count) * rate / m_nFps;
-    // A negative offset (negative first or a rate above 2^31) would point before the samples.
-    if (offset < 0 || offset >= m_nSoundBytes) return;
-    if (length > m_nSoundBytes - offset) length = m_nSoundBytes - offset;
-    if (length <= 0) return;
-    m_waveHeader.pData = m_pSoundData.get() + offset;
-    m_waveHeader.nLength = static_cast<std::size_t>(length);
+    const SoundSlice slice =
+        SoundSliceOfFrames(first, count, GetSoundSampleRate(), m_nFps, m_nSoundBytes);
+    if (slice.length <= 0) return;
+    m_waveHeader.pData = m_pSoundData.get() + slice.offset;
+    m_waveHeader.nLength = static_cast<std::size_t>(slice.length);
     if (!m_hWaveOut->Prepare(m_waveHeader.pData, m_waveHeader.nLength))
         AfxMessageBox(QStringLiteral("Could not prepare wave header"));
     if (!m_hWaveOut->Play(m_waveHeader.pData, m_waveHeader.nLength))

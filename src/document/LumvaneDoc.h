@@ -4,7 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "document/Resource.h"
+#include "document/DocCommandIds.h"
+#include "document/UpdateHints.h"
 #include "document/WaveOut.h"
 #include "framework/Document.h"
 #include "raster/BrushStamp.h"

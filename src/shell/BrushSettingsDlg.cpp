@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "document/LumvaneDoc.h"
-#include "document/Resource.h"
+#include "document/DocCommandIds.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
 #include "views/ShellRelay.h"

@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #include "document/LumvaneDoc.h"
-#include "document/Resource.h"
+#include "document/DocCommandIds.h"
+#include "document/SoundSlice.h"
 #include "views/ShellRelay.h"
 
 namespace {
@@ -184,9 +185,9 @@ std::vector<QPoint> CTimeView::WaveformPoints(int width, int height) const {
         return points;
     const std::int64_t rate = doc->GetSoundSampleRate();
     if (rate <= 0) return points;
-    const std::int64_t start = rate * m_nFirstFrame / doc->m_nFps;
-    std::int64_t end =
-        rate * (static_cast<std::int64_t>(m_nFirstFrame) + m_nVisibleCells) / doc->m_nFps;
+    const std::int64_t start = SoundBytesOfFrames(m_nFirstFrame, rate, doc->m_nFps);
+    std::int64_t end = SoundBytesOfFrames(
+        static_cast<std::int64_t>(m_nFirstFrame) + m_nVisibleCells, rate, doc->m_nFps);
     const std::int64_t span = end - start;
     if (span <= 0 || start < 0) return points;
     const std::int64_t step = std::max<std::int64_t>(1, span / width) + 1;

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "AppFixture.h"
-#include "document/Resource.h"
+#include "document/DocCommandIds.h"
 #include "shell/BrushBar.h"
 #include "shell/MainFrame.h"
 #include "views/LumvaneView.h"

@@ -2,7 +2,8 @@
 
 #include "framework/CommandIds.h"
 
-// The program's own command ids (the framework's standard ones are in framework/CommandIds.h).
+// The program's own command ids (the framework's standard ones are in framework/CommandIds.h),
+// and the digit keys' frame offsets.
 enum : int {
     ID_EDIT_CLEARFRAME = 32771,
     ID_FRAMES_FIRSTFRAME = 32773,
@@ -48,10 +49,3 @@ inline int FrameKeyOffset(int id, bool* ok = nullptr) {
     if (ok) *ok = false;
     return 0;
 }
-
-// Update hints of UpdateAllViews (a bit set).
-enum : int {
-    HINT_FRAME_CONTENT = 1,  // the drawing view recomposes and repaints
-    HINT_VIEWS = 2,          // the timeline recomputes and repaints
-    HINT_CURRENT_FRAME = 3   // both
-};
