@@ -22,7 +22,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "raster/RunLength.h"
 
 namespace {

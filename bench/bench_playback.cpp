@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"

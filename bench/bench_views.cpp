@@ -7,7 +7,7 @@
 #include <random>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
 namespace {

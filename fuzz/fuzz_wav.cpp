@@ -10,9 +10,9 @@
 #include <cstdint>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "playback/Playback.h"
-#include "playback/RecordingWaveOut.h"
+#include "support/RecordingWaveOut.h"
 #include "playback/RiffWave.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 bool Save(CLumvaneDoc& doc, const QString& dir, const char* name) {

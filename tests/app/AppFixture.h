@@ -11,10 +11,10 @@
 #include "document/LumvaneDoc.h"
 #include "framework/Dialog.h"
 #include "framework/FrameWnd.h"
-#include "framework/ScriptedUi.h"
-#include "input/ScriptedTabletDriver.h"
+#include "support/ScriptedUi.h"
+#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
-#include "playback/RecordingWaveOut.h"
+#include "support/RecordingWaveOut.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';

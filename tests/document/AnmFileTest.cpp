@@ -8,7 +8,7 @@
 
 #include "DocTestUtil.h"
 #include "document/AnmFormat.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "raster/RunLength.h"
 
 using namespace doctest;

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "DocTestUtil.h"
-#include "common/ChildProcess.h"
-#include "framework/ScriptedUi.h"
+#include "support/ChildProcess.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

@@ -12,6 +12,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
+#include "support/HintRecorder.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 
@@ -139,21 +140,14 @@ inline DocState Capture(CLumvaneDoc& d) {
     return s;
 }
 
-// A view that records the hints it receives.
-struct HintView : QWidget, CView {
-    std::vector<int> hints;
-    explicit HintView(CDocument* doc) { doc->AddView(this); }
-    QWidget* GetWidget() override { return this; }
-    void OnUpdate(CView*, int hint, void*) override { hints.push_back(hint); }
-};
 
 // A main window whose active view belongs to the document, so commands run as from a menu
 // or key: the update rule first, then the handler.
 struct CommandHarness {
     CLumvaneDoc doc;
     CFrameWnd frame;
-    HintView* view;
-    CommandHarness() : view(new HintView(&doc)) {
+    CHintRecorder* view;
+    CommandHarness() : view(new CHintRecorder(&doc)) {
         frame.setCentralWidget(view);
         frame.SetActiveView(view);
     }

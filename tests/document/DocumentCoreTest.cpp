@@ -7,14 +7,9 @@
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
+#include "support/HintRecorder.h"
 
 namespace {
-// Records the hints a document sends.
-struct HintView : CView {
-    std::vector<int> hints;
-    void OnUpdate(CView*, int hint, void*) override { hints.push_back(hint); }
-    QWidget* GetWidget() override { return nullptr; }
-};
 
 bool Enabled(CLumvaneDoc& doc, int id, int* check = nullptr) {
     CCmdUI ui(id);
@@ -50,8 +45,7 @@ TEST(DocumentCore, ConstructedValues) {
 
 TEST(DocumentCore, CreateAnimationSetsUpOneWhiteFrame) {
     CLumvaneDoc doc;
-    HintView view;
-    doc.AddView(&view);
+    CHintRecorder view(&doc);
     doc.m_bUndoValid = doc.m_bClipValid = doc.m_bEraser = doc.m_bViewsReady = 1;
     ASSERT_EQ(doc.CreateAnimation(724, 576), 1);
     EXPECT_EQ(doc.m_nWidth, 724);

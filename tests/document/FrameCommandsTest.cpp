@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "DocTestUtil.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

@@ -7,7 +7,7 @@
 #include <random>
 
 #include "DocTestUtil.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

@@ -10,7 +10,7 @@
 
 #include "DocTestUtil.h"
 #include "document/NewAnimationDlg.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "framework/WinApp.h"
 
 using namespace doctest;
@@ -27,7 +27,7 @@ struct App {
             [] { return new CLumvaneDoc(); },
             [](CDocument* doc) {
                 auto* f = new CFrameWnd();
-                auto* v = new HintView(doc);
+                auto* v = new CHintRecorder(doc);
                 f->setCentralWidget(v);
                 f->SetActiveView(v);
                 return f;

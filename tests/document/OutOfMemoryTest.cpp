@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "DocTestUtil.h"
-#include "common/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "document/NewAnimationDlg.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "common/CorpusReplay.h"
+#include "support/CorpusReplay.h"
 #include "export/CommandLine.h"
 #include "export/ExportSequence.h"
 

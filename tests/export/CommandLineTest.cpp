@@ -12,7 +12,7 @@
 #include "document/LumvaneDoc.h"
 #include "export/CommandLine.h"
 #include "export/ExportSequence.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 namespace fs = std::filesystem;
 

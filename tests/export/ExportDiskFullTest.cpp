@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <sstream>
 
-#include "common/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "document/LumvaneDoc.h"
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 

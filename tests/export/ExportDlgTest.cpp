@@ -20,7 +20,7 @@
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
 #include "framework/FrameWnd.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "framework/View.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <QRadioButton>
 
 #include "framework/Dialog.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 struct TestDlg : CDialog {

@@ -6,7 +6,7 @@
 
 #include "framework/Archive.h"
 #include "framework/Document.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 // A document of a few integers, enough to see what open and save do around Serialize.

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <memory>
 
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "input/QtTabletDriver.h"
 #include "input/TabletInput.h"
 

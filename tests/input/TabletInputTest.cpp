@@ -8,8 +8,8 @@
 #include <QWidget>
 #include <functional>
 
-#include "framework/ScriptedUi.h"
-#include "input/ScriptedTabletDriver.h"
+#include "support/ScriptedUi.h"
+#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QRadioButton>
 
 #include "PlayRig.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "playback/FrameSettingsDlg.h"
 
 TEST(FrameSettings, Controls) {

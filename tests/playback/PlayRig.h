@@ -14,7 +14,7 @@
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
-#include "playback/RecordingWaveOut.h"
+#include "support/RecordingWaveOut.h"
 #include "playback/RiffWave.h"
 
 // Readable failure messages for texts.

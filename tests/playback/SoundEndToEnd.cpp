@@ -11,7 +11,7 @@
 #include <QThread>
 
 #include "PlayRig.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "playback/QtWaveOut.h"
 
 namespace {

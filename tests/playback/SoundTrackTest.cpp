@@ -5,7 +5,7 @@
 #include <random>
 
 #include "PlayRig.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "playback/QtWaveOut.h"
 
 namespace {

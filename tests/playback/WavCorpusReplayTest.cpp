@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 
 #include "PlayRig.h"
-#include "common/CorpusReplay.h"
-#include "framework/ScriptedUi.h"
+#include "support/CorpusReplay.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "shell/BrushSettingsDlg.h"
 #include "views/ShellRelay.h"
 

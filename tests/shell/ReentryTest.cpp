@@ -23,10 +23,10 @@
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
 #include "framework/FrameWnd.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "framework/WinApp.h"
 #include "playback/Playback.h"
-#include "playback/RecordingWaveOut.h"
+#include "support/RecordingWaveOut.h"
 #include "views/LumvaneView.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <memory>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "framework/WinApp.h"
-#include "input/ScriptedTabletDriver.h"
+#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
 #include "shell/MainFrame.h"
 

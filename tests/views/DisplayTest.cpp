@@ -169,7 +169,7 @@ TEST_F(FlipKeys, OnionModeKeysToggleNeighbours) {
     doc.m_nCurrentFrame = 2;
     doc.m_bOnionSkin = 1;
     doc.m_nOnionCount = 0;
-    HintRecorder hints(&doc);
+    CHintRecorder hints(&doc);
     Key(1);  // frame -2 does not exist
     EXPECT_EQ(doc.m_nOnionCount, 0);
     EXPECT_TRUE(hints.hints.empty());
@@ -199,7 +199,7 @@ TEST_F(ViewTest, NinthOnionFrameIsRefused) {
     doc.m_bOnionSkin = 1;
     for (int f = 0; f < 8; ++f) view->ToggleOnionFrame(f);
     ASSERT_EQ(doc.m_nOnionCount, 8);
-    HintRecorder hints(&doc);
+    CHintRecorder hints(&doc);
     view->ToggleOnionFrame(10);
     EXPECT_EQ(doc.m_nOnionCount, 8);
     for (int k = 0; k < 8; ++k) EXPECT_EQ(doc.m_onionFrames[k], k);
@@ -286,7 +286,7 @@ TEST_F(ViewTest, FirstPaintShowsBrushAndAnnouncesViews) {
     MakeAnimation(16, 16);
     doc.m_bEraser = 1;
     doc.m_nEraseBrush = 7;
-    HintRecorder hints(&doc);
+    CHintRecorder hints(&doc);
     view = std::make_unique<TestView>(&doc);
     EXPECT_EQ(doc.m_bViewsReady, 0);
     view->resize(100, 100);

@@ -166,7 +166,7 @@ TEST_F(Scrub, StepIsScreenWidthOverFrameCount) {
                    Case{100, 1024, 5, -3000, 0}, Case{100, 1024, 5, 3000, 99},
                    Case{500, 300, 5, 3, 8}, Case{500, 300, 5, -7, 0}, Case{1, 1024, 0, 50, 0}}) {
         Setup(c.frames, c.screen, c.start);
-        HintRecorder hints(&doc);
+        CHintRecorder hints(&doc);
         Press(At(50, 4), Qt::ControlModifier);
         EXPECT_EQ(view->m_bScrubbing, 1);
         Move(At(50 + c.dx, 4), Qt::LeftButton, Qt::ControlModifier);

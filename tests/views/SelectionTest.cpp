@@ -154,7 +154,7 @@ TEST_F(Selection, CopyAndPasteRegionsOf720By576) {
 
     doc.m_nCurrentFrame = 1;
     doc.m_rcSelect = {400, 300, 500, 420};
-    HintRecorder hints(&doc);
+    CHintRecorder hints(&doc);
     doc.OnPaste();
     EXPECT_EQ(hints.hints, std::vector<int>{1});
     EXPECT_EQ(doc.m_bUndoValid, 1);
@@ -275,7 +275,7 @@ TEST_F(Selection, CommandAvailability) {
     CCmdUI check(ID_EDIT_BOXSELECTION);
     doc.OnCmdMsg(ID_EDIT_BOXSELECTION, CmdPhase::Update, &check);
     EXPECT_EQ(check.m_nCheck, 1);
-    HintRecorder hints(&doc);
+    CHintRecorder hints(&doc);
     doc.OnCmdMsg(ID_EDIT_BOXSELECTION, CmdPhase::Execute, nullptr);
     EXPECT_EQ(doc.m_bBoxSelect, 0);
     EXPECT_EQ(hints.hints, std::vector<int>{1});

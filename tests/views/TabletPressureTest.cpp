@@ -5,7 +5,7 @@
 
 #include "ViewFixture.h"
 #include "input/QtTabletDriver.h"
-#include "input/ScriptedTabletDriver.h"
+#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "support/HintRecorder.h"
 #include "views/ShellRelay.h"
 #include "views/TimeView.h"
 
@@ -53,13 +54,6 @@ class FakeRelay : public IShellRelay {
     std::vector<int> keys;
 };
 
-// Another view of the document, to see which hints the strip sends.
-class ProbeView : public CView {
-  public:
-    void OnUpdate(CView*, int hint, void*) override { hints.push_back(hint); }
-    QWidget* GetWidget() override { return nullptr; }
-    std::vector<int> hints;
-};
 
 class PaintCounter : public QObject {
   public:
@@ -75,7 +69,7 @@ class PaintCounter : public QObject {
 struct Strip {
     CLumvaneDoc doc;
     CTimeView view;
-    ProbeView probe;
+    CHintRecorder probe;  // another view of the document: which hints the strip sends
     PaintCounter counter;
     PlayLog log;
 

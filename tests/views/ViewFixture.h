@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/HintRecorder.h"
+#include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 #include "views/ShellRelay.h"
 
@@ -24,13 +25,6 @@ class TestView : public CLumvaneView {
     int ScreenWidth() const override { return m_nScreenWidth; }
 };
 
-// Records every update hint the document sends.
-struct HintRecorder : CView {
-    std::vector<int> hints;
-    explicit HintRecorder(CDocument* doc) { doc->AddView(this); }
-    void OnUpdate(CView*, int hint, void*) override { hints.push_back(hint); }
-    QWidget* GetWidget() override { return nullptr; }
-};
 
 // Records what the view asks of the main window.
 struct RelayRecorder : IShellRelay {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "document/LumvaneDoc.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 int main(int argc, char** argv) {
     if (argc != 6) return 2;

@@ -16,7 +16,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
 namespace {

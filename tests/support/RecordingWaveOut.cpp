@@ -1,4 +1,4 @@
-#include "playback/RecordingWaveOut.h"
+#include "support/RecordingWaveOut.h"
 
 #include "document/LumvaneDoc.h"
 

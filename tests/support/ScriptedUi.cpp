@@ -1,4 +1,4 @@
-#include "framework/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 #include "framework/Dialog.h"
 

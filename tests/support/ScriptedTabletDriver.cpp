@@ -1,4 +1,4 @@
-#include "input/ScriptedTabletDriver.h"
+#include "support/ScriptedTabletDriver.h"
 
 bool CScriptedTabletDriver::Load() {
     m_calls << QStringLiteral("Load");
