@@ -41,7 +41,7 @@ void BM_ExportColorTarga500(benchmark::State& state) {
         frame.GetData()[i] = static_cast<unsigned char>((i * 2654435761u) >> 24);
     for (auto _ : state) {
         for (int i = 0; i < kFrames; ++i)
-            if (!frame.WriteColorTarga(FileName(dir, i))) state.SkipWithError("write failed");
+            if (!frame.WriteColorTarga(FileName(dir, i), {})) state.SkipWithError("write failed");
         state.PauseTiming();
         RemoveFiles(dir);
         state.ResumeTiming();

@@ -260,7 +260,6 @@ void OnExport(CLumvaneDoc& doc) {
 }
 
 void RegisterExportCommands(CLumvaneDoc& doc) {
-    InstallExportErrorReporter();
     doc.OnCommand(ID_FILE_EXPORT, [&doc] { OnExport(doc); });
     doc.OnUpdateCommand(ID_FILE_EXPORT, [](CCmdUI* ui) { ui->Enable(true); });
 }

@@ -39,21 +39,18 @@ QString WithTrailingSeparator(const QString& dir) {
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
-void InstallExportErrorReporter() {
-    GrayImage::SetErrorReporter([](const std::string& text) {
-        AfxMessageBox(QFile::decodeName(QByteArray::fromStdString(text)));
-    });
-}
-
 int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName) {
     const std::string name = QFile::encodeName(fileName).toStdString();
+    const WriteErrorSink report = [](const std::string& text) {
+        AfxMessageBox(QFile::decodeName(QByteArray::fromStdString(text)));
+    };
     switch (format) {
         case EXPORT_DRAWING:
-            return frame.WriteDrawingFile(name);
+            return frame.WriteDrawingFile(name, report);
         case EXPORT_GRAY_TARGA:
-            return frame.WriteGrayTarga(name);
+            return frame.WriteGrayTarga(name, report);
         case EXPORT_COLOR_TARGA:
-            return frame.WriteColorTarga(name);
+            return frame.WriteColorTarga(name, report);
         default:
             return 1;
     }
@@ -61,7 +58,6 @@ int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName
 
 int ExportFrames(CLumvaneDoc& doc, const ExportSettings& settings,
                  const std::function<void(int, int)>& progress) {
-    InstallExportErrorReporter();
     for (int i = 0; i < doc.m_nFrameCount && i < CLumvaneDoc::kMaxFrames; ++i) {
         if (progress) progress(i, doc.m_nFrameCount);
         const unsigned n = settings.startNumber + static_cast<unsigned>(i);

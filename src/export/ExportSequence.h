@@ -32,9 +32,7 @@ QString ExportFileName(const QString& outputPath, const QString& name, unsigned 
 // Makes a directory path end in the separator.
 QString WithTrailingSeparator(const QString& dir);
 
-// Sends the writers' failure texts to AfxMessageBox.
-void InstallExportErrorReporter();
-// Writes one frame with the format's writer; 1, or 0 after the writer's message. An unknown
+// Writes one frame with the format's writer; 1, or 0 after the writer's message box. An unknown
 // format writes nothing and succeeds.
 int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName);
 

@@ -7,6 +7,9 @@
 
 class BrushStamp;
 
+// Where a writer sends its failure text.
+using WriteErrorSink = std::function<void(const std::string&)>;
+
 // An 8-bit grayscale picture, one byte per pixel, rows without padding,
 // row 0 at the bottom of the picture. 255 is white paper, 0 full ink.
 class GrayImage {
@@ -38,16 +41,15 @@ class GrayImage {
     void Swap(GrayImage& other) noexcept;
 
     // Export writers: the file is created or truncated; 1 when every byte reached the file,
-    // otherwise 0 after reporting "Error writing file <name>!: Disk Full or Write Protected"
-    // (a partly written file stays). The name is passed to fopen unchanged.
-    int WriteDrawingFile(const std::string& fileName) const;
-    int WriteGrayTarga(const std::string& fileName) const;
-    int WriteColorTarga(const std::string& fileName) const;
-    // Where the writers' failure texts go; an empty function sends them to standard error.
-    static void SetErrorReporter(std::function<void(const std::string&)> reporter);
+    // otherwise 0 after sending "Error writing file <name>!: Disk Full or Write Protected" to
+    // report (a partly written file stays). The name is passed to fopen unchanged.
+    int WriteDrawingFile(const std::string& fileName, const WriteErrorSink& report) const;
+    int WriteGrayTarga(const std::string& fileName, const WriteErrorSink& report) const;
+    int WriteColorTarga(const std::string& fileName, const WriteErrorSink& report) const;
 
   private:
-    int WriteEightBit(const std::string& fileName, unsigned char byte2, unsigned char byte3) const;
+    int WriteEightBit(const std::string& fileName, unsigned char byte2, unsigned char byte3,
+                      const WriteErrorSink& report) const;
 
     // One dab with a 64-bit centre, so lines near the int limits cannot overflow; p is 0..255.
     static void DrawDab(unsigned char* data, int width, int height, const BrushStamp& stamp,

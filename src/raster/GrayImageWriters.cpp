@@ -6,17 +6,8 @@
 #include "raster/GrayImage.h"
 
 namespace {
-std::function<void(const std::string&)>& Reporter() {
-    static std::function<void(const std::string&)> reporter;
-    return reporter;
-}
-
-int Fail(const std::string& fileName) {
-    const std::string text = "Error writing file " + fileName + "!: Disk Full or Write Protected";
-    if (Reporter())
-        Reporter()(text);
-    else
-        std::fprintf(stderr, "%s\n", text.c_str());
+int Fail(const std::string& fileName, const WriteErrorSink& report) {
+    if (report) report("Error writing file " + fileName + "!: Disk Full or Write Protected");
     return 0;
 }
 
@@ -38,10 +29,10 @@ void FillHeader(unsigned char* h, unsigned char imageType, unsigned char byte3, 
 
 // Buffered data may only fail on its way out, so a file counts as written only once the
 // stream has been flushed and closed without error.
-int Finish(std::FILE* f, const std::string& fileName) {
+int Finish(std::FILE* f, const std::string& fileName, const WriteErrorSink& report) {
     const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
     const bool closed = std::fclose(f) == 0;
-    return flushed && closed ? 1 : Fail(fileName);
+    return flushed && closed ? 1 : Fail(fileName, report);
 }
 
 // Each gray byte three times (blue, green, red).
@@ -74,49 +65,45 @@ void ExpandGray(const unsigned char* src, std::size_t n, unsigned char* dst) {
 }
 }  // namespace
 
-void GrayImage::SetErrorReporter(std::function<void(const std::string&)> reporter) {
-    Reporter() = std::move(reporter);
-}
-
 int GrayImage::WriteEightBit(const std::string& fileName, unsigned char imageType,
-                             unsigned char byte3) const {
+                             unsigned char byte3, const WriteErrorSink& report) const {
     // An image whose size the header cannot hold, or that lost its pixels, would give a file
     // that contradicts its own header: refuse before anything is created.
     if (m_nWidth < 0 || m_nHeight < 0 || m_nWidth > kMaxDimension || m_nHeight > kMaxDimension ||
         (m_pData == nullptr && m_nWidth > 0 && m_nHeight > 0))
-        return Fail(fileName);
+        return Fail(fileName, report);
     std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (f == nullptr) return Fail(fileName);
+    if (f == nullptr) return Fail(fileName, report);
     unsigned char header[kHeaderSize];
     FillHeader(header, imageType, byte3, m_nWidth, m_nHeight, 8);
     const std::size_t n = PixelCount();
     if (std::fwrite(header, 1, kHeaderSize, f) != kHeaderSize ||
         (n != 0 && std::fwrite(m_pData, 1, n, f) != n)) {
         std::fclose(f);
-        return Fail(fileName);
+        return Fail(fileName, report);
     }
-    return Finish(f, fileName);
+    return Finish(f, fileName, report);
 }
 
-int GrayImage::WriteDrawingFile(const std::string& fileName) const {
-    return WriteEightBit(fileName, 3, 0x48);
+int GrayImage::WriteDrawingFile(const std::string& fileName, const WriteErrorSink& report) const {
+    return WriteEightBit(fileName, 3, 0x48, report);
 }
 
-int GrayImage::WriteGrayTarga(const std::string& fileName) const {
-    return WriteEightBit(fileName, 3, 0);
+int GrayImage::WriteGrayTarga(const std::string& fileName, const WriteErrorSink& report) const {
+    return WriteEightBit(fileName, 3, 0, report);
 }
 
-int GrayImage::WriteColorTarga(const std::string& fileName) const {
+int GrayImage::WriteColorTarga(const std::string& fileName, const WriteErrorSink& report) const {
     if (m_nWidth < 0 || m_nHeight < 0 || m_nWidth > kMaxDimension || m_nHeight > kMaxDimension ||
         (m_pData == nullptr && m_nWidth > 0 && m_nHeight > 0))
-        return Fail(fileName);
+        return Fail(fileName, report);
     // One block of expanded pixels per write, the header riding in front of the first.
     constexpr std::size_t kBlockPixels = 21840;
     std::unique_ptr<unsigned char[]> block(
         new (std::nothrow) unsigned char[kHeaderSize + 3 * kBlockPixels]);
-    if (!block) return Fail(fileName);
+    if (!block) return Fail(fileName, report);
     std::FILE* f = std::fopen(fileName.c_str(), "wb");
-    if (f == nullptr) return Fail(fileName);
+    if (f == nullptr) return Fail(fileName, report);
     // The blocks are the buffer: the stream's own would only add a copy.
     std::setvbuf(f, nullptr, _IONBF, 0);
     FillHeader(block.get(), 2, 0, m_nWidth, m_nHeight, 24);
@@ -131,10 +118,10 @@ int GrayImage::WriteColorTarga(const std::string& fileName) const {
         // error indicator.
         if (std::fwrite(block.get(), 1, bytes, f) != bytes || std::ferror(f)) {
             std::fclose(f);
-            return Fail(fileName);
+            return Fail(fileName, report);
         }
         done += count;
         offset = 0;
     } while (done < n);
-    return Finish(f, fileName);
+    return Finish(f, fileName, report);
 }

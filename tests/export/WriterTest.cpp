@@ -17,7 +17,7 @@
 
 namespace {
 using Bytes = std::vector<unsigned char>;
-using Writer = int (GrayImage::*)(const std::string&) const;
+using Writer = int (GrayImage::*)(const std::string&, const WriteErrorSink&) const;
 
 Bytes ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -28,14 +28,14 @@ std::string Message(const std::string& name) {
     return "Error writing file " + name + "!: Disk Full or Write Protected";
 }
 
-// Records the writers' reports for the length of a test.
+// Records the writers' reports.
 struct ReportLog {
-    ReportLog() {
-        GrayImage::SetErrorReporter([this](const std::string& t) { texts.push_back(t); });
-    }
-    ~ReportLog() { GrayImage::SetErrorReporter(nullptr); }
     std::vector<std::string> texts;
+    WriteErrorSink sink = [this](const std::string& t) { texts.push_back(t); };
 };
+
+// For writes that must succeed: any report fails the test.
+const WriteErrorSink kNoReport = [](const std::string& t) { ADD_FAILURE() << t; };
 
 struct WriterCase {
     const char* name;
@@ -67,7 +67,7 @@ TEST(Writers, TwoByOneImageGivesTheExactFiles) {
     ReportLog log;
     for (int i = 0; i < 3; ++i) {
         const std::string path = dir.path().toStdString() + "/f" + kWriters[i].name;
-        EXPECT_EQ((img.*kWriters[i].writer)(path), 1) << kWriters[i].name;
+        EXPECT_EQ((img.*kWriters[i].writer)(path, kNoReport), 1) << kWriters[i].name;
         EXPECT_EQ(ReadAll(path), expected[i]) << kWriters[i].name;
     }
     EXPECT_TRUE(log.texts.empty());
@@ -79,8 +79,8 @@ TEST(Writers, PixelsGoOutInBufferOrderBottomRowFirst) {
     QTemporaryDir dir;
     const std::string gray = dir.path().toStdString() + "/g.tga";
     const std::string color = dir.path().toStdString() + "/c.tga";
-    ASSERT_EQ(img.WriteGrayTarga(gray), 1);
-    ASSERT_EQ(img.WriteColorTarga(color), 1);
+    ASSERT_EQ(img.WriteGrayTarga(gray, kNoReport), 1);
+    ASSERT_EQ(img.WriteColorTarga(color, kNoReport), 1);
     const Bytes g = ReadAll(gray), c = ReadAll(color);
     ASSERT_EQ(g.size(), 18u + 6u);
     ASSERT_EQ(c.size(), 18u + 18u);
@@ -107,7 +107,7 @@ TEST(Writers, FrameSizesAndHeaderBytes) {
         MakeImage(img, c.w, c.h);
         for (const WriterCase& wc : kWriters) {
             const std::string path = dir.path().toStdString() + "/x";
-            ASSERT_EQ((img.*wc.writer)(path), 1);
+            ASSERT_EQ((img.*wc.writer)(path, kNoReport), 1);
             const Bytes b = ReadAll(path);
             const bool color = wc.writer == &GrayImage::WriteColorTarga;
             ASSERT_EQ(b.size(), color ? c.color : c.eightBit) << wc.name << " " << c.w;
@@ -127,7 +127,7 @@ TEST(Writers, FrameSizesAndHeaderBytes) {
     GrayImage pal;
     MakeImage(pal, 720, 576);
     const std::string path = dir.path().toStdString() + "/pal.tga";
-    ASSERT_EQ(pal.WriteGrayTarga(path), 1);
+    ASSERT_EQ(pal.WriteGrayTarga(path, kNoReport), 1);
     const Bytes b = ReadAll(path);
     EXPECT_EQ(b[12], 0xD0);
     EXPECT_EQ(b[13], 0x02);
@@ -145,7 +145,7 @@ TEST(Writers, ExistingFileIsOverwritten) {
             std::ofstream out(path, std::ios::binary);
             out << std::string(5000, 'x');
         }
-        ASSERT_EQ((img.*wc.writer)(path), 1);
+        ASSERT_EQ((img.*wc.writer)(path, kNoReport), 1);
         EXPECT_EQ(ReadAll(path).size(), wc.writer == &GrayImage::WriteColorTarga ? 24u : 20u);
     }
 }
@@ -176,7 +176,7 @@ TEST(Writers, FilesThatCannotBeCreatedAreReportedAndNothingIsMade) {
     for (const Case& c : cases) {
         for (const WriterCase& wc : kWriters) {
             ReportLog log;
-            EXPECT_EQ((c.img->*wc.writer)(c.path), 0) << c.path << " " << wc.name;
+            EXPECT_EQ((c.img->*wc.writer)(c.path, log.sink), 0) << c.path << " " << wc.name;
             EXPECT_EQ(log.texts, std::vector<std::string>{Message(c.path)});
         }
     }
@@ -192,18 +192,18 @@ TEST(Writers, FullDeviceFailsOnceAlsoWhenOnlyTheCloseFails) {
         MakeImage(img, size == 1 ? 2 : 720, size == 1 ? 1 : 576);
         for (const WriterCase& wc : kWriters) {
             ReportLog log;
-            EXPECT_EQ((img.*wc.writer)("/dev/full"), 0) << wc.name;
+            EXPECT_EQ((img.*wc.writer)("/dev/full", log.sink), 0) << wc.name;
             EXPECT_EQ(log.texts, std::vector<std::string>{Message("/dev/full")}) << wc.name;
         }
     }
 }
 
-TEST(Writers, WithoutReporterTheTextGoesToStandardError) {
+TEST(Writers, WithoutSinkTheFailureIsOnlyTheResult) {
     GrayImage img;
     MakeImage(img, 2, 1);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(img.WriteGrayTarga("/dev/full"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), Message("/dev/full") + "\n");
+    EXPECT_EQ(img.WriteGrayTarga("/dev/full", {}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // A disk that fills part-way: a file-size limit in a child process, whose result comes back
@@ -221,13 +221,13 @@ TEST(Writers, FileSizeLimitLeavesThePartialFileAndOneMessage) {
             rlimit lim{kLimit, kLimit};
             setrlimit(RLIMIT_FSIZE, &lim);
             int reports = 0;
-            GrayImage::SetErrorReporter([&](const std::string& t) {
+            const WriteErrorSink sink = [&](const std::string& t) {
                 if (t == Message(path)) ++reports;
-            });
+            };
             GrayImage img;
             img.Create(720, 576);
             img.Fill(128);
-            const int result = (img.*wc.writer)(path);
+            const int result = (img.*wc.writer)(path, sink);
             _exit(result == 0 && reports == 1 ? 0 : 1);
         }
         int status = 0;
