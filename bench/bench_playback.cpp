@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
-#include "support/ScriptedUi.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
+#include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
 extern char** environ;
@@ -99,7 +99,7 @@ void BM_PlaybackLateness(benchmark::State& state) {
         CRecordingClock clock;
         wakeMark.m_times.clear();
         doneMark.m_times.clear();
-        OnPlay(doc, clock);
+        CPlayback(doc, nullptr, clock).OnPlay();
         // In the clock-following mode steps can be skipped; the due time is that of the step
         // whose turn it was when the frame was shown.
         for (std::size_t k = 0; k < doneMark.m_times.size(); ++k) {

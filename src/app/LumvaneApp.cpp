@@ -70,12 +70,15 @@ CLumvaneApp::CLumvaneApp() : CWinApp(QStringLiteral("Lumvane")) {
     OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
 }
 
-CLumvaneApp::~CLumvaneApp() = default;
+CLumvaneApp::~CLumvaneApp() {
+    // The drawing view releases the tablet binding when it goes.
+    DestroyDocTemplate();
+}
 
-void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc) {
-    RegisterPlaybackCommands(doc, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
-    RegisterExportCommands(doc);
-    RegisterBrushSettingsCommand(doc);
+void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
+    RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    RegisterExportCommands(doc, &frame);
+    RegisterBrushSettingsCommand(doc, &frame, &frame);
 }
 
 int CLumvaneApp::InitInstance(const QStringList& arguments) {
@@ -95,13 +98,13 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
         GetProfileInt(QStringLiteral("Settings"), QStringLiteral("PreviewPages"), 0);
 
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(
-        DocString(),
-        [this] {
-            auto* doc = new CLumvaneDoc();
-            RegisterDocumentCommands(*doc);
-            return doc;
-        },
-        [](CDocument* doc) { return new CMainFrame(static_cast<CLumvaneDoc*>(doc)); }));
+        DocString(), [] { return new CLumvaneDoc(); },
+        [this](CDocument* d) {
+            auto* doc = static_cast<CLumvaneDoc*>(d);
+            auto* frame = new CMainFrame(doc, &m_tablet);
+            RegisterDocumentCommands(*doc, *frame);
+            return frame;
+        }));
 
     if (m_bRegisterFileType) {
         const QString dir =
@@ -129,7 +132,7 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
 }
 
 void CLumvaneApp::OnAppAbout() {
-    CAboutDlg about(AfxGetMainWnd());
+    CAboutDlg about(GetMainWnd());
     about.DoModal();
 }
 
@@ -144,6 +147,6 @@ void CLumvaneApp::OnFilePrintSetup() {
         m_runPageSetup(printer);
         return;
     }
-    QPageSetupDialog dlg(&printer, AfxGetMainWnd());
+    QPageSetupDialog dlg(&printer, GetMainWnd());
     dlg.exec();
 }

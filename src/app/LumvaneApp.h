@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "framework/WinApp.h"
+#include "input/TabletInput.h"
 
 class CLumvaneDoc;
+class CMainFrame;
 class IWaveOutSystem;
 class QPrinter;
 
@@ -49,10 +51,12 @@ class CLumvaneApp : public CWinApp {
     int m_nNumPreviewPages = 0;
     // The sound device system of new documents; null means the system's own.
     IWaveOutSystem* m_pWaveOut = nullptr;
+    // The program's one tablet binding, shared by the drawing views it creates.
+    CTabletInput m_tablet;
 
   private:
-    // Adds the commands of the layers above the document to a new document's table.
-    void RegisterDocumentCommands(CLumvaneDoc& doc);
+    // Adds the commands of the layers above the document to its table, run in that window.
+    void RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame);
 
     std::unique_ptr<QPrinter> m_pPrinter;
 };

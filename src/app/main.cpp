@@ -2,7 +2,6 @@
 
 #include "app/LumvaneApp.h"
 #include "export/CommandLine.h"
-#include "framework/FrameWnd.h"
 
 int main(int argc, char** argv) {
     // --export, --info and --help run without a window or display.
@@ -15,6 +14,6 @@ int main(int argc, char** argv) {
     arguments.removeFirst();
     if (!app.InitInstance(arguments)) return 0;
     // A cancelled start leaves no main window: the program ends without a message.
-    if (!AfxGetMainWnd()) return 0;
+    if (!app.GetMainWnd()) return 0;
     return qapp.exec();
 }

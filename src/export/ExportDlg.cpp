@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -243,8 +244,7 @@ class CExportInputGuard : public QObject {
 };
 }  // namespace
 
-void OnExport(CLumvaneDoc& doc) {
-    CFrameWnd* frame = AfxGetMainWnd();
+void OnExport(CLumvaneDoc& doc, CFrameWnd* frame) {
     CExportDlg dlg(frame);
     dlg.m_strSequenceName = doc.GetTitle().isEmpty() ? CDocument::DefaultTitle() : doc.GetTitle();
     if (dlg.DoModal() != IDOK) return;
@@ -259,7 +259,7 @@ void OnExport(CLumvaneDoc& doc) {
     progress.hide();
 }
 
-void RegisterExportCommands(CLumvaneDoc& doc) {
-    doc.OnCommand(ID_FILE_EXPORT, [&doc] { OnExport(doc); });
+void RegisterExportCommands(CLumvaneDoc& doc, CFrameWnd* frame) {
+    doc.OnCommand(ID_FILE_EXPORT, [&doc, f = QPointer<CFrameWnd>(frame)] { OnExport(doc, f); });
     doc.OnUpdateCommand(ID_FILE_EXPORT, [](CCmdUI* ui) { ui->Enable(true); });
 }

@@ -68,8 +68,8 @@ class CProgressDlg : public CDialog {
     QLineEdit* m_pStatus;
 };
 
-// File > Export: the settings dialog, then every frame written with a progress window while
-// the main window takes no input.
-void OnExport(CLumvaneDoc& doc);
-// Adds Export (always enabled) to the document's command table.
-void RegisterExportCommands(CLumvaneDoc& doc);
+// File > Export: the settings dialog over the main window (may be null), then every frame
+// written with a progress window while that window takes no input.
+void OnExport(CLumvaneDoc& doc, CFrameWnd* frame);
+// Adds Export (always enabled) to the document's command table, run in that main window.
+void RegisterExportCommands(CLumvaneDoc& doc, CFrameWnd* frame);

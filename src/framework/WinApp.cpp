@@ -102,13 +102,13 @@ CWinApp::CWinApp(const QString& appTitle) : m_strAppTitle(appTitle) {
     });
     OnUpdateCommand(ID_FILE_MRU_FILE1,
                     [this](CCmdUI* ui) { ui->Enable(!m_recentFiles.isEmpty()); });
-    OnCommand(ID_APP_EXIT, [] {
-        if (CFrameWnd* f = AfxGetMainWnd()) f->close();
+    OnCommand(ID_APP_EXIT, [this] {
+        if (CFrameWnd* f = GetMainWnd()) f->close();
     });
 }
 
 CWinApp::~CWinApp() {
-    m_pTemplate.reset();
+    DestroyDocTemplate();
     if (g_app == this) g_app = nullptr;
 }
 

@@ -58,6 +58,8 @@ class CWinApp : public CCmdTarget {
     void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> tmpl);
     CSingleDocTemplate* GetDocTemplate() const { return m_pTemplate.get(); }
     CDocument* GetDocument() const;
+    // The template's main window; null before it exists.
+    CFrameWnd* GetMainWnd() const { return m_pTemplate ? m_pTemplate->GetFrame() : nullptr; }
 
     void OnFileNew();
     void OnFileOpen();
@@ -78,6 +80,10 @@ class CWinApp : public CCmdTarget {
     std::function<void()> m_onRecentFilesChanged;
 
     QString m_strAppTitle;
+
+  protected:
+    // Closes the window and the document before members of a derived application go.
+    void DestroyDocTemplate() { m_pTemplate.reset(); }
 
   private:
     void SaveRecentFiles();

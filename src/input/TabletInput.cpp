@@ -10,21 +10,7 @@
 #include "framework/Ui.h"
 #include "input/QtTabletDriver.h"
 
-namespace TabletInput {
 namespace {
-// The process-wide binding: one driver, whether its library is loaded, one context.
-struct Binding {
-    std::unique_ptr<ITabletDriver> driver;
-    int nLoads = 0;  // Bind calls whose load succeeded and that are not yet released
-    HCTX context = 0;
-};
-
-Binding& State() {
-    static Binding binding;
-    if (!binding.driver) binding.driver = std::make_unique<CQtTabletDriver>();
-    return binding;
-}
-
 bool IsMinimized(QWidget* view) {
     if (!view) return true;
     const QWidget* window = view->window();
@@ -32,15 +18,20 @@ bool IsMinimized(QWidget* view) {
 }
 }  // namespace
 
-int Bind() {
-    Binding& state = State();
-    ITabletDriver& driver = *state.driver;
+CTabletInput::CTabletInput(std::unique_ptr<ITabletDriver> driver) {
+    SetDriver(std::move(driver));
+}
+
+CTabletInput::~CTabletInput() = default;
+
+int CTabletInput::Bind() {
+    ITabletDriver& driver = *m_pDriver;
     int bTablet = 0;
     if (!driver.Load()) {
         AfxMessageBox(QStringLiteral("Could not load tablet dll : wintab32.dll"), MB_OK);
         return bTablet;
     }
-    ++state.nLoads;
+    ++m_nLoads;
 
     bTablet = 1;
     // Every entry point is looked up, even after one is found missing.
@@ -68,14 +59,13 @@ int Bind() {
     return 1;
 }
 
-int OpenContext(QWidget* view, int bTablet) {
+int CTabletInput::OpenContext(QWidget* view, int bTablet) {
     if (bTablet != 1) return 0;
-    Binding& state = State();
-    if (state.nLoads == 0) return 0;
-    ITabletDriver& driver = *state.driver;
-    if (state.context != 0) {
-        driver.Close(state.context);
-        state.context = 0;
+    if (m_nLoads == 0) return 0;
+    ITabletDriver& driver = *m_pDriver;
+    if (m_hContext != 0) {
+        driver.Close(m_hContext);
+        m_hContext = 0;
     }
 
     TabletContext context = driver.DefaultContext();
@@ -92,57 +82,48 @@ int OpenContext(QWidget* view, int bTablet) {
     context.lcOutExtX = size.width();
     context.lcOutExtY = -size.height();
 
-    state.context = driver.Open(view, context, true);
-    if (state.context == 0) {
+    m_hContext = driver.Open(view, context, true);
+    if (m_hContext == 0) {
         AfxMessageBox(QStringLiteral(" Could Not Open Tablet Context."), MB_OK);
         return 0;
     }
     return 1;
 }
 
-int ReadTabletPressure(QWidget* view) {
+int CTabletInput::ReadTabletPressure(QWidget* view) {
     if (IsMinimized(view)) return -1;
-    Binding& state = State();
-    if (state.context == 0) return -1;
-    state.driver->Overlap(state.context, true);
+    if (m_hContext == 0) return -1;
+    m_pDriver->Overlap(m_hContext, true);
     TabletPacket packet;
-    if (state.driver->PacketsGet(state.context, 1, &packet) <= 0) return -1;
+    if (m_pDriver->PacketsGet(m_hContext, 1, &packet) <= 0) return -1;
     // Raw pressure; values beyond the int range keep their low bits, which are all the strokes
     // use, instead of turning negative and reading as "no packet".
     return static_cast<int>(packet.pkNormalPressure & 0x7FFFFFFFu);
 }
 
-void CloseContext() {
-    Binding& state = State();
-    if (state.context == 0) return;
-    state.driver->Close(state.context);
-    state.context = 0;
+void CTabletInput::CloseContext() {
+    if (m_hContext == 0) return;
+    m_pDriver->Close(m_hContext);
+    m_hContext = 0;
 }
 
-void Release() {
-    Binding& state = State();
-    if (state.nLoads == 0) return;
-    if (--state.nLoads > 0) return;
+void CTabletInput::Release() {
+    if (m_nLoads == 0) return;
+    if (--m_nLoads > 0) return;
     // A context left open by a window that was never destroyed dies with the library.
-    if (state.context != 0) {
-        state.driver->Close(state.context);
-        state.context = 0;
+    if (m_hContext != 0) {
+        m_pDriver->Close(m_hContext);
+        m_hContext = 0;
     }
-    state.driver->Unload();
+    m_pDriver->Unload();
 }
 
-void OnTabletEvent(QTabletEvent* event) {
-    if (event) State().driver->OnTabletEvent(*event);
+void CTabletInput::OnTabletEvent(QTabletEvent* event) {
+    if (event) m_pDriver->OnTabletEvent(*event);
 }
 
-void SetDriver(std::unique_ptr<ITabletDriver> driver) {
-    Binding& state = State();
-    state.driver = driver ? std::move(driver) : std::make_unique<CQtTabletDriver>();
-    state.nLoads = 0;
-    state.context = 0;
+void CTabletInput::SetDriver(std::unique_ptr<ITabletDriver> driver) {
+    m_pDriver = driver ? std::move(driver) : std::make_unique<CQtTabletDriver>();
+    m_nLoads = 0;
+    m_hContext = 0;
 }
-
-ITabletDriver& Driver() {
-    return *State().driver;
-}
-}  // namespace TabletInput

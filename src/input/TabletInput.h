@@ -7,26 +7,38 @@
 class QWidget;
 class QTabletEvent;
 
-// Pen pressure for the drawing view. The view keeps m_bTablet; these calls are its tablet
-// life: binding at construction, the context at window creation and destruction, one
-// pressure read per pointer event, and the packets Qt delivers as tablet events.
-namespace TabletInput {
-// Binds the tablet driver; shows the failure message, if any. Returns the new m_bTablet.
-int Bind();
-// Opens the context for the view's window when bTablet is 1. Returns the new m_bTablet.
-int OpenContext(QWidget* view, int bTablet);
-// The next queued pressure, or -1 when the view is minimised or none is waiting.
-int ReadTabletPressure(QWidget* view);
-// Closes the context, if one is open.
-void CloseContext();
-// Releases the driver, if it was loaded.
-void Release();
-// Queues one packet for a tablet event that reached the view.
-void OnTabletEvent(QTabletEvent* event);
+// Pen pressure for the drawing view: one driver, whether its library is loaded, and one open
+// context. The view keeps m_bTablet; these calls are its tablet life: binding at construction,
+// the context at window creation and destruction, one pressure read per pointer event, and
+// the packets Qt delivers as tablet events. One binding serves every view of the program.
+class CTabletInput {
+  public:
+    // Without a driver, the platform's own (Qt's tablet support).
+    explicit CTabletInput(std::unique_ptr<ITabletDriver> driver = nullptr);
+    ~CTabletInput();
+    CTabletInput(const CTabletInput&) = delete;
+    CTabletInput& operator=(const CTabletInput&) = delete;
 
-// Installs the driver the binding uses from now on, forgetting any binding and context of the
-// previous one; nullptr brings back a fresh driver of this platform (Qt's tablet support).
-void SetDriver(std::unique_ptr<ITabletDriver> driver);
-// The driver in use.
-ITabletDriver& Driver();
-}  // namespace TabletInput
+    // Binds the tablet driver; shows the failure message, if any. Returns the new m_bTablet.
+    int Bind();
+    // Opens the context for the view's window when bTablet is 1. Returns the new m_bTablet.
+    int OpenContext(QWidget* view, int bTablet);
+    // The next queued pressure, or -1 when the view is minimised or none is waiting.
+    int ReadTabletPressure(QWidget* view);
+    // Closes the context, if one is open.
+    void CloseContext();
+    // Releases the driver, if it was loaded.
+    void Release();
+    // Queues one packet for a tablet event that reached the view.
+    void OnTabletEvent(QTabletEvent* event);
+
+    // Installs the driver the binding uses from now on, forgetting any binding and context of
+    // the previous one; nullptr brings back a fresh driver of this platform.
+    void SetDriver(std::unique_ptr<ITabletDriver> driver);
+    ITabletDriver& Driver() { return *m_pDriver; }
+
+  private:
+    std::unique_ptr<ITabletDriver> m_pDriver;
+    int m_nLoads = 0;  // Bind calls whose load succeeded and that are not yet released
+    HCTX m_hContext = 0;
+};

@@ -1,13 +1,21 @@
+#include <QPointer>
+#include <memory>
+
 #include "document/LumvaneDoc.h"
+#include "framework/FrameWnd.h"
 #include "playback/Playback.h"
 
-void RegisterPlaybackCommands(CLumvaneDoc& doc, IWaveOutSystem& waveOut, IPlaybackClock& clock) {
+std::shared_ptr<CPlayback> RegisterPlaybackCommands(CLumvaneDoc& doc, CFrameWnd* frame,
+                                                    IWaveOutSystem& waveOut,
+                                                    IPlaybackClock& clock) {
     CLumvaneDoc* d = &doc;
     IWaveOutSystem* out = &waveOut;
-    IPlaybackClock* c = &clock;
-    doc.OnCommand(ID_FRAMES_PLAY, [d, c] { OnPlay(*d, *c); });
-    doc.OnCommand(ID_FRAMES_SETTINGS, [d] { OnFrameSettings(*d); });
+    auto player = std::make_shared<CPlayback>(doc, frame, clock);
+    doc.OnCommand(ID_FRAMES_PLAY, [player] { player->OnPlay(); });
+    doc.OnCommand(ID_FRAMES_SETTINGS,
+                  [d, f = QPointer<CFrameWnd>(frame)] { OnFrameSettings(*d, f); });
     doc.OnCommand(ID_AUDIO_LOAD, [d, out] { OnAudioLoad(*d, *out); });
     for (int id : {ID_FRAMES_PLAY, ID_FRAMES_SETTINGS, ID_AUDIO_LOAD})
         doc.OnUpdateCommand(id, [](CCmdUI* ui) { ui->Enable(true); });
+    return player;
 }

@@ -56,8 +56,8 @@ void CFrameSettingsDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_SHOWEVERYFRAME, m_bShowEveryFrame);
 }
 
-void OnFrameSettings(CLumvaneDoc& doc) {
-    CFrameSettingsDlg dlg(AfxGetMainWnd());
+void OnFrameSettings(CLumvaneDoc& doc, QWidget* parent) {
+    CFrameSettingsDlg dlg(parent);
     dlg.m_nCustomFps = static_cast<unsigned>(doc.m_nFps);
     dlg.m_nRateChoice = 2;
     dlg.m_bShowEveryFrame = doc.m_bShowEveryFrame;

@@ -33,18 +33,12 @@ class CSteadyClock : public IPlaybackClock {
     }
 };
 
-bool g_playing = false;
-
-void SetStatus(const char* text) {
-    if (CFrameWnd* frame = AfxGetMainWnd()) frame->SetMessageText(QString::fromLatin1(text));
-}
-
 // Keeps the window alive but the document untouched while the loop runs: the first ordinary
 // key press stops playback and is swallowed, commands are ignored, pointer input reaches only
 // menus (and a modal box, should one appear), and a close request is recorded as a stop.
 class CPlaybackGuard : public QObject {
   public:
-    CPlaybackGuard() : m_frame(AfxGetMainWnd()) {
+    explicit CPlaybackGuard(CFrameWnd* frame) : m_frame(frame) {
         if (m_frame) {
             m_bWasBlocked = m_frame->CommandsBlocked();
             m_frame->SetCommandsBlocked(true);
@@ -135,14 +129,21 @@ IPlaybackClock& SystemPlaybackClock() {
     return clock;
 }
 
-bool IsPlaying() {
-    return g_playing;
+CPlayback::CPlayback(CLumvaneDoc& doc, CFrameWnd* frame, IPlaybackClock& clock)
+    : m_doc(doc), m_pFrame(frame), m_clock(clock) {}
+
+CPlayback::~CPlayback() = default;
+
+void CPlayback::SetStatus(const char* text) {
+    if (m_pFrame) m_pFrame->SetMessageText(QString::fromLatin1(text));
 }
 
-void OnPlay(CLumvaneDoc& doc, IPlaybackClock& clock) {
-    if (g_playing || doc.m_nFrameCount <= 0 || doc.m_nFps <= 0) return;
-    g_playing = true;
-    CPlaybackGuard guard;
+void CPlayback::OnPlay() {
+    CLumvaneDoc& doc = m_doc;
+    IPlaybackClock& clock = m_clock;
+    if (m_bPlaying || doc.m_nFrameCount <= 0 || doc.m_nFps <= 0) return;
+    m_bPlaying = true;
+    CPlaybackGuard guard(m_pFrame);
 
     const std::int64_t period = 1000 / doc.m_nFps;
     const int start = doc.m_nCurrentFrame;
@@ -181,5 +182,5 @@ void OnPlay(CLumvaneDoc& doc, IPlaybackClock& clock) {
         doc.UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
     }
     if (!stopped) SetStatus(kTextFinished);
-    g_playing = false;
+    m_bPlaying = false;
 }

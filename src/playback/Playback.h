@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+class CFrameWnd;
 class CLumvaneDoc;
 class IWaveOutSystem;
+class QWidget;
 
 // The clock of the playback loop and its wait between frames, replaceable so that tests run
 // on exact, simulated time.
@@ -25,21 +28,37 @@ inline constexpr const char* kTextPlaying = "Playing...     Press any key to sto
 inline constexpr const char* kTextStopped = "Stopped.";
 inline constexpr const char* kTextFinished = "Finished.";
 
-// Frames > Settings: runs the Frame Settings dialog and applies it.
-void OnFrameSettings(CLumvaneDoc& doc);
+// Frames > Settings: runs the Frame Settings dialog over parent and applies it.
+void OnFrameSettings(CLumvaneDoc& doc, QWidget* parent);
 
-// Frames > Play: plays the animation once from the current frame, with its sound track, and
+// Frames > Play for one document in one main window (or none: then no status text, nothing to
+// block). It plays the animation once from the current frame, with its sound track, and
 // returns when the cycle ends or a key stops it. While it runs, window events keep being
 // handled between frames but commands are ignored, mouse input outside menus is dropped and a
 // close request only stops playback (the window is closed again once the loop is done).
-void OnPlay(CLumvaneDoc& doc, IPlaybackClock& clock = SystemPlaybackClock());
-// Whether a playback loop is running.
-bool IsPlaying();
+class CPlayback {
+  public:
+    CPlayback(CLumvaneDoc& doc, CFrameWnd* frame, IPlaybackClock& clock = SystemPlaybackClock());
+    ~CPlayback();
+    // Does nothing while a loop of this player already runs.
+    void OnPlay();
+    bool IsPlaying() const { return m_bPlaying; }
+
+  private:
+    void SetStatus(const char* text);
+
+    CLumvaneDoc& m_doc;
+    CFrameWnd* m_pFrame;
+    IPlaybackClock& m_clock;
+    bool m_bPlaying = false;
+};
 
 // Audio > Load: asks for a WAV file and makes it the document's sound track.
 void OnAudioLoad(CLumvaneDoc& doc, IWaveOutSystem& waveOut);
 
-// Adds Play, Frame Settings and Audio Load to the document's command table, always enabled.
-// The references must outlive the document's use of its table.
-void RegisterPlaybackCommands(CLumvaneDoc& doc, IWaveOutSystem& waveOut,
-                              IPlaybackClock& clock = SystemPlaybackClock());
+// Adds Play, Frame Settings and Audio Load to the document's command table, always enabled,
+// playing and asking in that main window; returns the player that Play runs. The references
+// must outlive the document's use of its table.
+std::shared_ptr<CPlayback> RegisterPlaybackCommands(CLumvaneDoc& doc, CFrameWnd* frame,
+                                                    IWaveOutSystem& waveOut,
+                                                    IPlaybackClock& clock = SystemPlaybackClock());

@@ -3,15 +3,16 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
 
-#include "document/LumvaneDoc.h"
 #include "document/DocCommandIds.h"
+#include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
-#include "views/ShellRelay.h"
+#include "views/ViewContext.h"
 
 namespace {
 // Dialog units scale with the dialog's font: 4 x units per average character width and
@@ -92,22 +93,23 @@ void CBrushSettingsDlg::DoDataExchange(CDataExchange* pDX) {
     if (pDX->m_bSaveAndValidate) DDX_Slider(pDX, IDC_HARDNESS, m_nHardness);
 }
 
-void OnBrushSettings(CLumvaneDoc& doc) {
+void OnBrushSettings(CLumvaneDoc& doc, QWidget* parent, IShellRelay* relay) {
     const int index = doc.ActiveBrushIndex();
     if (index < 0 || index >= CLumvaneDoc::kBrushCount) return;
     BrushStamp& stamp = doc.m_brushes[index];
 
-    CBrushSettingsDlg dlg(AfxGetMainWnd());
+    CBrushSettingsDlg dlg(parent);
     dlg.m_nBrushSize = static_cast<unsigned>(stamp.GetSize());
     dlg.m_nHardness = stamp.GetHardness();
     if (dlg.DoModal() != IDOK) return;
 
     stamp.Build(static_cast<int>(dlg.m_nBrushSize), dlg.m_nHardness);
-    if (IShellRelay* relay = ShellRelay()) relay->RebuildBrushBar();
+    if (relay) relay->RebuildBrushBar();
     doc.SetModifiedFlag(true);
 }
 
-void RegisterBrushSettingsCommand(CLumvaneDoc& doc) {
-    doc.OnCommand(ID_EDIT_BRUSHSETTINGS, [&doc] { OnBrushSettings(doc); });
+void RegisterBrushSettingsCommand(CLumvaneDoc& doc, QWidget* parent, IShellRelay* relay) {
+    doc.OnCommand(ID_EDIT_BRUSHSETTINGS,
+                  [&doc, p = QPointer<QWidget>(parent), relay] { OnBrushSettings(doc, p, relay); });
     doc.OnUpdateCommand(ID_EDIT_BRUSHSETTINGS, [](CCmdUI* ui) { ui->Enable(true); });
 }

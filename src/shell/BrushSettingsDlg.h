@@ -3,6 +3,7 @@
 #include "framework/Dialog.h"
 
 class CLumvaneDoc;
+class IShellRelay;
 
 // The Brush Settings dialog: the size (2 .. 40) and hardness (1 .. 100) of one brush stamp.
 class CBrushSettingsDlg : public CDialog {
@@ -19,8 +20,9 @@ class CBrushSettingsDlg : public CDialog {
     int m_nHardness = 0;
 };
 
-// Edits the active tool's stamp through the dialog; on OK rebuilds it, refreshes the brush
-// bar and marks the document modified.
-void OnBrushSettings(CLumvaneDoc& doc);
-// Adds the always-available Brush Settings command (32791) to the document's table.
-void RegisterBrushSettingsCommand(CLumvaneDoc& doc);
+// Edits the active tool's stamp through the dialog over parent; on OK rebuilds it, refreshes
+// the brush bar through the relay (when there is one) and marks the document modified.
+void OnBrushSettings(CLumvaneDoc& doc, QWidget* parent, IShellRelay* relay);
+// Adds the always-available Brush Settings command (32791) to the document's table. The
+// relay must outlive the document's use of its table.
+void RegisterBrushSettingsCommand(CLumvaneDoc& doc, QWidget* parent, IShellRelay* relay);

@@ -74,13 +74,12 @@ const char* ToolbarImage(int id) {
 }
 }  // namespace
 
-CMainFrame::CMainFrame(CLumvaneDoc* doc) {
+CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet) {
     LumvaneInitResources();
     setObjectName(QStringLiteral("MainFrame"));
     setContextMenuPolicy(Qt::NoContextMenu);  // no toolbar chooser: the View menu has the toggles
     OnCreate();
-    OnCreateClient(doc);
-    SetShellRelay(this);
+    OnCreateClient(doc, tablet);
     if (CWinApp* app = AfxGetApp())
         app->m_onRecentFilesChanged = [this] { UpdateRecentFileMenu(); };
     UpdateRecentFileMenu();
@@ -88,7 +87,6 @@ CMainFrame::CMainFrame(CLumvaneDoc* doc) {
 }
 
 CMainFrame::~CMainFrame() {
-    if (ShellRelay() == this) SetShellRelay(nullptr);
     if (CWinApp* app = AfxGetApp()) app->m_onRecentFilesChanged = nullptr;
 }
 
@@ -334,7 +332,7 @@ void CMainFrame::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 }
 
-bool CMainFrame::OnCreateClient(CLumvaneDoc* doc) {
+bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
     auto* client = new QWidget(this);
     auto* layout = new QHBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -354,9 +352,10 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc) {
     layout->addWidget(edge);
 
     m_wndSplitter = new CViewSplitter(client);
-    auto* time = new CTimeView;
+    const CViewContext context{this, tablet};
+    auto* time = new CTimeView(nullptr, context);
     doc->AddView(time);
-    auto* drawing = new CLumvaneView(doc);
+    auto* drawing = new CLumvaneView(doc, nullptr, context);
     time->resize(100, 50);
     drawing->resize(100, 50);
     m_pTimeView = time;

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "framework/FrameWnd.h"
-#include "views/ShellRelay.h"
+#include "views/ViewContext.h"
 
 class CBrushBar;
 class CLumvaneDoc;
 class CLumvaneView;
+class CTabletInput;
 class CTimeView;
 class CView;
 class CViewSplitter;
@@ -26,7 +27,9 @@ void LumvaneInitResources();
 class CMainFrame : public CFrameWnd, public IShellRelay {
     Q_OBJECT
   public:
-    explicit CMainFrame(CLumvaneDoc* doc);
+    // tablet: the program's tablet binding, handed to the drawing view (null: the view binds
+    // its own).
+    explicit CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet = nullptr);
     ~CMainFrame() override;
 
     // IShellRelay
@@ -51,7 +54,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
 
   private:
     bool OnCreate();
-    bool OnCreateClient(CLumvaneDoc* doc);
+    bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet);
     void BuildMenus();
     void BuildToolBar();
     void BuildAccelerators();

@@ -22,7 +22,6 @@
 #include "framework/Ui.h"
 #include "input/TabletInput.h"
 #include "views/OnionCompose.h"
-#include "views/ShellRelay.h"
 
 namespace {
 
@@ -92,7 +91,11 @@ QColor CLumvaneView::MarginColour(const QWidget* widget) {
     return widget->palette().color(QPalette::Mid);
 }
 
-CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent) : QAbstractScrollArea(parent) {
+CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent, const CViewContext& context)
+    : QAbstractScrollArea(parent),
+      m_pRelay(context.relay),
+      m_pOwnTablet(context.tablet ? nullptr : std::make_unique<CTabletInput>()),
+      m_tablet(context.tablet ? *context.tablet : *m_pOwnTablet) {
     setFocusPolicy(Qt::StrongFocus);
     setFrameShape(QFrame::NoFrame);
     // Moves with the button up keep m_ptLast current; every pixel is painted by us.
@@ -116,12 +119,12 @@ CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent) : QAbstractScrollA
     OnUpdateCommand(ID_FILE_PRINT_PREVIEW, [this](CCmdUI* ui) { ui->Enable(HasAnimation()); });
 
     if (doc) doc->AddView(this);
-    m_bTablet = TabletInput::Bind();
+    m_bTablet = m_tablet.Bind();
 }
 
 CLumvaneView::~CLumvaneView() {
-    if (m_bContextOpened) TabletInput::CloseContext();
-    TabletInput::Release();
+    if (m_bContextOpened) m_tablet.CloseContext();
+    m_tablet.Release();
 }
 
 CLumvaneDoc* CLumvaneView::GetDoc() const {
@@ -295,9 +298,9 @@ void CLumvaneView::OnDraw(QPainter& painter) {
 
 void CLumvaneView::FirstPaint() {
     CLumvaneDoc* doc = GetDoc();
-    if (IShellRelay* relay = ShellRelay()) {
-        relay->RebuildBrushBar();
-        relay->UpdateBrushBar(doc->ActiveBrushIndex());
+    if (m_pRelay) {
+        m_pRelay->RebuildBrushBar();
+        m_pRelay->UpdateBrushBar(doc->ActiveBrushIndex());
     }
     doc->m_bViewsReady = 1;
     viewport()->update();
@@ -397,7 +400,7 @@ int CLumvaneView::ScreenWidth() const {
 }
 
 int CLumvaneView::ReadPressure() {
-    const int raw = m_bTablet ? TabletInput::ReadTabletPressure(this) : -1;
+    const int raw = m_bTablet ? m_tablet.ReadTabletPressure(this) : -1;
     return raw < 0 ? 255 : raw;
 }
 
@@ -540,7 +543,7 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void CLumvaneView::tabletEvent(QTabletEvent* e) {
-    TabletInput::OnTabletEvent(e);
+    m_tablet.OnTabletEvent(e);
     // Positions come from the mouse events Qt makes of an ignored tablet event.
     e->ignore();
 }
@@ -549,12 +552,12 @@ void CLumvaneView::showEvent(QShowEvent* e) {
     QAbstractScrollArea::showEvent(e);
     if (!m_bContextOpened) {
         m_bContextOpened = true;
-        m_bTablet = TabletInput::OpenContext(this, m_bTablet);
+        m_bTablet = m_tablet.OpenContext(this, m_bTablet);
     }
 }
 
 void CLumvaneView::RunCommand(int id) {
-    if (CFrameWnd* f = AfxGetMainWnd(); f && f->CommandsBlocked()) return;
+    if (auto* f = qobject_cast<CFrameWnd*>(window()); f && f->CommandsBlocked()) return;
     CCmdUI ui(id);
     if (!OnCmdMsg(id, CmdPhase::Update, &ui) || !ui.m_bEnableChanged)
         ui.Enable(OnCmdMsg(id, CmdPhase::Query, nullptr));
@@ -601,5 +604,5 @@ void CLumvaneView::OnToggleEraser() {
     CLumvaneDoc* doc = GetDoc();
     if (!doc) return;
     doc->m_bEraser = 1 - doc->m_bEraser;
-    if (IShellRelay* relay = ShellRelay()) relay->UpdateBrushBar(doc->ActiveBrushIndex());
+    if (m_pRelay) m_pRelay->UpdateBrushBar(doc->ActiveBrushIndex());
 }

@@ -6,11 +6,14 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <memory>
 #include <vector>
 
 #include "framework/View.h"
+#include "views/ViewContext.h"
 
 class CLumvaneDoc;
+class CTabletInput;
 class QPainter;
 class QPaintDevice;
 struct LRect;
@@ -30,7 +33,8 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     // What the margins around the frame are filled with: the scroll-bar background.
     static QColor MarginColour(const QWidget* widget);
 
-    explicit CLumvaneView(CLumvaneDoc* doc = nullptr, QWidget* parent = nullptr);
+    explicit CLumvaneView(CLumvaneDoc* doc = nullptr, QWidget* parent = nullptr,
+                          const CViewContext& context = {});
     ~CLumvaneView() override;
 
     QWidget* GetWidget() override { return this; }
@@ -122,4 +126,7 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
 
     QBasicTimer m_returnTimer;
     bool m_bContextOpened = false;
+    IShellRelay* m_pRelay;
+    std::unique_ptr<CTabletInput> m_pOwnTablet;  // only without a window's binding
+    CTabletInput& m_tablet;
 };

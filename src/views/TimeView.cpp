@@ -9,10 +9,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "document/LumvaneDoc.h"
 #include "document/DocCommandIds.h"
+#include "document/LumvaneDoc.h"
 #include "document/SoundSlice.h"
-#include "views/ShellRelay.h"
 
 namespace {
 const QColor kBackground(200, 200, 200);
@@ -32,7 +31,8 @@ void HorizontalLine(QPainter& p, int x0, int x1, int y, int width, const QColor&
 }
 }  // namespace
 
-CTimeView::CTimeView(QWidget* parent) : QAbstractScrollArea(parent) {
+CTimeView::CTimeView(QWidget* parent, const CViewContext& context)
+    : QAbstractScrollArea(parent), m_pRelay(context.relay) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -53,8 +53,8 @@ CTimeView::CTimeView(QWidget* parent) : QAbstractScrollArea(parent) {
     for (int id : {ID_FRAME_KEY_MINUS4, ID_FRAME_KEY_MINUS3, ID_FRAME_KEY_MINUS2,
                    ID_FRAME_KEY_MINUS1, ID_FRAME_KEY_CURRENT, ID_FRAME_KEY_PLUS1,
                    ID_FRAME_KEY_PLUS2, ID_FRAME_KEY_PLUS3, ID_FRAME_KEY_PLUS4}) {
-        OnCommand(id, [id] {
-            if (IShellRelay* relay = ShellRelay()) relay->RelayFrameKey(FrameKeyOffset(id));
+        OnCommand(id, [this, id] {
+            if (m_pRelay) m_pRelay->RelayFrameKey(FrameKeyOffset(id));
         });
     }
 }
@@ -84,8 +84,7 @@ void CTimeView::OnUpdate(CView*, int hint, void*) {
     m_nMaxFirstFrame = std::max(0, FrameCount() - m_nVisibleCells);
     // A range of 0 .. 0 would hide the bar; the clamp bound stays 0.
     horizontalScrollBar()->setRange(0, std::max(1, m_nMaxFirstFrame));
-    if (IShellRelay* relay = ShellRelay(); relay && GetLumvaneDoc())
-        relay->ShowFrameNumber(GetLumvaneDoc()->m_nCurrentFrame);
+    if (m_pRelay && GetLumvaneDoc()) m_pRelay->ShowFrameNumber(GetLumvaneDoc()->m_nCurrentFrame);
     viewport()->update();
 }
 
@@ -173,7 +172,7 @@ void CTimeView::OnMouseMove(Qt::MouseButtons buttons, QPoint point) {
     doc->m_nCurrentFrame = frame;
     doc->PlaySoundFrames(frame, 1);
     viewport()->repaint();
-    if (IShellRelay* relay = ShellRelay()) relay->ShowFrameNumber(doc->m_nCurrentFrame);
+    if (m_pRelay) m_pRelay->ShowFrameNumber(doc->m_nCurrentFrame);
     doc->UpdateAllViews(nullptr, HINT_FRAME_CONTENT, nullptr);
 }
 

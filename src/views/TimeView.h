@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "framework/View.h"
+#include "views/ViewContext.h"
 
 class CLumvaneDoc;
 class QImage;
@@ -32,7 +33,7 @@ class CTimeView : public QAbstractScrollArea, public CView {
         SB_ENDSCROLL
     };
 
-    explicit CTimeView(QWidget* parent = nullptr);
+    explicit CTimeView(QWidget* parent = nullptr, const CViewContext& context = {});
     ~CTimeView() override;
 
     CLumvaneDoc* GetLumvaneDoc() const;
@@ -70,4 +71,6 @@ class CTimeView : public QAbstractScrollArea, public CView {
   private:
     void OnScrollAction(int action);
     int FrameCount() const;
+
+    IShellRelay* m_pRelay;
 };

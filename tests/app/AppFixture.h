@@ -11,10 +11,10 @@
 #include "document/LumvaneDoc.h"
 #include "framework/Dialog.h"
 #include "framework/FrameWnd.h"
-#include "support/ScriptedUi.h"
-#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
 #include "support/RecordingWaveOut.h"
+#include "support/ScriptedTabletDriver.h"
+#include "support/ScriptedUi.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -38,8 +38,8 @@ struct AppFixture : ::testing::Test {
     void SetUp() override {
         QSettings().clear();
         // A tablet that binds quietly, so that the only messages are the program's own.
-        TabletInput::SetDriver(std::make_unique<CScriptedTabletDriver>());
         app = std::make_unique<CLumvaneApp>();
+        app->m_tablet.SetDriver(std::make_unique<CScriptedTabletDriver>());
         app->m_pWaveOut = &waveOut;
         app->m_bRegisterFileType = false;
         app->m_runPageSetup = [this](QPrinter&) {
@@ -49,7 +49,6 @@ struct AppFixture : ::testing::Test {
     }
     void TearDown() override {
         app.reset();
-        TabletInput::SetDriver(nullptr);
         QSettings().clear();
     }
 
@@ -67,6 +66,6 @@ struct AppFixture : ::testing::Test {
         ui.m_dialogScripts.push_back(Press(IDC_CREATE_NEW));
         ui.m_dialogScripts.push_back(Press(IDOK));  // New Animation with its 250 x 250
         EXPECT_EQ(app->InitInstance({}), 1);
-        return AfxGetMainWnd();
+        return app->GetMainWnd();
     }
 };

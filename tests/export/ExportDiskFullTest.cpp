@@ -10,10 +10,10 @@
 #include <QTemporaryDir>
 #include <sstream>
 
-#include "support/ChildProcess.h"
 #include "document/LumvaneDoc.h"
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -58,7 +58,7 @@ std::string ExportAndObserve(const FormatCase& fc, const QString& dir, const QSt
         d.SetCheck(fc.radio, true);
         d.ClickButton(IDOK);
     });
-    OnExport(doc);
+    OnExport(doc, nullptr);
     std::ostringstream s;
     for (const QString& t : ui.Texts()) s << "message " << t.toStdString() << "\n";
     for (const QString& name : QDir(dir).entryList(QDir::Files, QDir::Name)) {

@@ -20,8 +20,8 @@
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
 #include "framework/FrameWnd.h"
-#include "support/ScriptedUi.h"
 #include "framework/View.h"
+#include "support/ScriptedUi.h"
 
 namespace fs = std::filesystem;
 
@@ -151,7 +151,7 @@ TEST(ExportDlg, OpensWithTitleOneTesselAndNoPath) {
             tessel = d.IsChecked(IDC_FORMAT_TESSEL) && !d.IsChecked(IDC_FORMAT_GRAY) &&
                      !d.IsChecked(IDC_FORMAT_COLOR);
         });
-        OnExport(doc);
+        OnExport(doc, nullptr);
         EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});
         EXPECT_EQ(name, c.shown);
         EXPECT_EQ(start, "1");
@@ -317,7 +317,7 @@ TEST(Export, FileNamesOfEveryFormat) {
         MakeAnimation(doc, c.frames);
         ui.m_fileAnswers.push_back(dir.path());
         ui.m_dialogScripts.push_back(Fill({dir.path(), c.name, c.start, c.formatId}));
-        OnExport(doc);
+        OnExport(doc, nullptr);
         EXPECT_TRUE(ui.Texts().isEmpty()) << ui.Texts().join("|").toStdString();
         EXPECT_EQ(FilesIn(dir.path()), c.files) << c.name.toStdString() << c.start.toStdString();
     }
@@ -333,7 +333,7 @@ TEST(Export, EveryFrameInOrderWithItsWriter) {
     for (int f = 0; f < 3; ++f) {
         ui.m_fileAnswers.push_back(dir.path());
         ui.m_dialogScripts.push_back(Fill({dir.path(), names[f], "1", ids[f]}));
-        OnExport(doc);
+        OnExport(doc, nullptr);
     }
     for (int i = 0; i < 3; ++i) {
         const auto tsd = ReadAll(dir.path() + QStringLiteral("/a%1.tsd").arg(i + 1));
@@ -360,10 +360,10 @@ TEST(Export, PathMustBeChosenAgainInEveryExport) {
     MakeAnimation(doc, 1);
     ui.m_fileAnswers.push_back(dir.path());
     ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1"}));
-    OnExport(doc);
+    OnExport(doc, nullptr);
     ASSERT_TRUE(ui.Texts().isEmpty());
     ui.m_dialogScripts.push_back(Fill({QString(), "walk", "1"}));
-    OnExport(doc);
+    OnExport(doc, nullptr);
     EXPECT_EQ(ui.Texts(), QStringList{"Please Select an Output Path"});
     EXPECT_EQ(FilesIn(dir.path()), QStringList{"walk1.tsd"});
 }
@@ -378,7 +378,7 @@ TEST(Export, CancelWritesNothing) {
         Fill({dir.path(), "walk", "1"}, false)(d);
         d.ClickButton(IDCANCEL);
     });
-    OnExport(doc);
+    OnExport(doc, nullptr);
     EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
     EXPECT_TRUE(ui.Texts().isEmpty());
 }
@@ -398,7 +398,7 @@ TEST(Export, FailureOnFrameFiveOfTenStopsWithTwoMessages) {
         MakeAnimation(doc, 10, 720, 576);
         ui.m_fileAnswers.push_back(dir.path());
         ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1", IDC_FORMAT_COLOR}));
-        OnExport(doc);
+        OnExport(doc, nullptr);
         EXPECT_EQ(ui.Texts(), (QStringList{Err(fifth), "Disk Problem in Export"}));
         EXPECT_EQ(FilesIn(dir.path()), (QStringList{"walk0001.tga", "walk0002.tga", "walk0003.tga",
                                                     "walk0004.tga", "walk0005.tga"}));
@@ -453,8 +453,8 @@ TEST(Export, MainWindowTakesNoInputButRepaintsAndClosesAfterwards) {
     CScriptedUi ui;
     CLumvaneDoc doc;
     MakeAnimation(doc, 6, 720, 576);
-    RegisterExportCommands(doc);
     auto* frame = new CFrameWnd;
+    RegisterExportCommands(doc, frame);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* view = new Recorder;
     frame->setCentralWidget(view);
@@ -515,7 +515,7 @@ TEST(Export, MainWindowTakesNoInputButRepaintsAndClosesAfterwards) {
 TEST(Export, CommandIsAlwaysEnabled) {
     CScriptedUi ui;
     CLumvaneDoc doc;  // not even an animation yet
-    RegisterExportCommands(doc);
+    RegisterExportCommands(doc, nullptr);
     CCmdUI cmd(ID_FILE_EXPORT);
     EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Update, &cmd));
     EXPECT_TRUE(cmd.m_bEnabled);
@@ -537,7 +537,7 @@ TEST(Export, TitleThatIsNotOnlyLettersMustBeEdited) {
             d.ClickButton(IDOK);
             open = !d.IsEnded();
         });
-        OnExport(doc);
+        OnExport(doc, nullptr);
         EXPECT_TRUE(open) << title.toStdString();
         EXPECT_EQ(ui.Texts(), QStringList{"Only letters are allowed for the sequence name."});
         EXPECT_TRUE(FilesIn(dir.path()).isEmpty());

@@ -10,18 +10,22 @@
 #include <cmath>
 #include <memory>
 
-#include "support/ScriptedUi.h"
 #include "input/QtTabletDriver.h"
 #include "input/TabletInput.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 // Stands in for the drawing view: forwards tablet events and lets Qt make mouse events of them.
 class TabletWidget : public QWidget {
+  public:
+    explicit TabletWidget(CTabletInput& input) : m_input(input) {}
+
   protected:
     void tabletEvent(QTabletEvent* event) override {
-        TabletInput::OnTabletEvent(event);
+        m_input.OnTabletEvent(event);
         event->ignore();
     }
+    CTabletInput& m_input;
 };
 
 std::unique_ptr<QPointingDevice> MakePen(const QString& name) {
@@ -50,16 +54,12 @@ bool QtKnowsATablet() {
 
 class QtTabletDriverTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        auto driver = std::make_unique<CQtTabletDriver>();
-        m_driver = driver.get();
-        TabletInput::SetDriver(std::move(driver));
-    }
-    void TearDown() override { TabletInput::SetDriver(nullptr); }
+    void SetUp() override { m_driver = static_cast<CQtTabletDriver*>(&m_input.Driver()); }
 
     CScriptedUi m_ui;
+    CTabletInput m_input{std::make_unique<CQtTabletDriver>()};
     CQtTabletDriver* m_driver = nullptr;
-    TabletWidget m_view;
+    TabletWidget m_view{m_input};
 };
 }  // namespace
 
@@ -99,15 +99,15 @@ TEST(QtTabletDriver, PressureScalesToFullAt255) {
 
 TEST_F(QtTabletDriverTest, StartUpWithoutATabletReportsNoServices) {
     ASSERT_FALSE(QtKnowsATablet()) << "this test needs a machine without a tablet";
-    TabletInput::SetDriver(nullptr);  // the driver the program starts with
-    const int bTablet = TabletInput::Bind();
+    m_input.SetDriver(nullptr);  // the driver the program starts with
+    const int bTablet = m_input.Bind();
     EXPECT_EQ(bTablet, 0);
     EXPECT_EQ(m_ui.Texts(), QStringList{QStringLiteral("No Tablet services are available")});
     EXPECT_EQ(m_ui.m_messages.front().type & MB_TYPEMASK, MB_OK);
-    EXPECT_EQ(TabletInput::OpenContext(&m_view, bTablet), 0);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
-    TabletInput::CloseContext();
-    TabletInput::Release();
+    EXPECT_EQ(m_input.OpenContext(&m_view, bTablet), 0);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+    m_input.CloseContext();
+    m_input.Release();
     EXPECT_EQ(m_ui.m_messages.size(), 1u);
 }
 
@@ -116,35 +116,34 @@ TEST_F(QtTabletDriverTest, TabletEventsBecomePacketsWithScaledPressure) {
     // Qt has seen the pen: services are available and the Wacom name passes the check.
     SendTablet(m_view, *pen, QEvent::TabletMove, 0.3);
     EXPECT_EQ(m_driver->QueuedPackets(), 0);  // no context yet
-    ASSERT_EQ(TabletInput::Bind(), 1);
-    ASSERT_EQ(TabletInput::OpenContext(&m_view, 1), 1);
+    ASSERT_EQ(m_input.Bind(), 1);
+    ASSERT_EQ(m_input.OpenContext(&m_view, 1), 1);
     EXPECT_TRUE(m_ui.m_messages.empty());
 
     SendTablet(m_view, *pen, QEvent::TabletPress, 0.5, QPointF(300, 400));
     SendTablet(m_view, *pen, QEvent::TabletMove, 1.0);
     SendTablet(m_view, *pen, QEvent::TabletRelease, 0.0);
     EXPECT_EQ(m_driver->QueuedPackets(), 3);
-    for (int expected : {128, 255, 0, -1})
-        EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), expected);
+    for (int expected : {128, 255, 0, -1}) EXPECT_EQ(m_input.ReadTabletPressure(&m_view), expected);
 }
 
 TEST_F(QtTabletDriverTest, ReadsReturnTheEventsOldestFirstOnePerRead) {
     auto pen = MakePen(QStringLiteral("Wacom Intuos Pro"));
     SendTablet(m_view, *pen, QEvent::TabletMove, 0.5);
-    ASSERT_EQ(TabletInput::OpenContext(&m_view, TabletInput::Bind()), 1);
+    ASSERT_EQ(m_input.OpenContext(&m_view, m_input.Bind()), 1);
 
     SendTablet(m_view, *pen, QEvent::TabletPress, 0.5);
     SendTablet(m_view, *pen, QEvent::TabletMove, 1.0);
     SendTablet(m_view, *pen, QEvent::TabletMove, 0.0);
     SendTablet(m_view, *pen, QEvent::TabletRelease, 0.25);
     for (int expected : {128, 255, 0, 64, -1, -1})
-        EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), expected);
+        EXPECT_EQ(m_input.ReadTabletPressure(&m_view), expected);
 
     // Closed: further events are not queued.
-    TabletInput::CloseContext();
+    m_input.CloseContext();
     SendTablet(m_view, *pen, QEvent::TabletMove, 1.0);
     EXPECT_EQ(m_driver->QueuedPackets(), 0);
-    TabletInput::Release();
+    m_input.Release();
 }
 
 TEST_F(QtTabletDriverTest, PacketCarriesCursorButtonsAndScreenPosition) {
@@ -168,7 +167,7 @@ TEST_F(QtTabletDriverTest, OtherMakesAreRefusedByName) {
     SendTablet(m_view, *pen, QEvent::TabletMove, 0.5);
     EXPECT_EQ(m_driver->ServicesAvailable(), 1u);
     EXPECT_EQ(m_driver->DeviceName(), "Huion Kamvas 13");
-    EXPECT_EQ(TabletInput::Bind(), 0);
+    EXPECT_EQ(m_input.Bind(), 0);
     EXPECT_EQ(m_ui.Texts(), QStringList{QStringLiteral("WACOM tablet not installed")});
 }
 

@@ -8,9 +8,9 @@
 #include <QWidget>
 #include <functional>
 
-#include "support/ScriptedUi.h"
-#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
+#include "support/ScriptedTabletDriver.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 const QString kNoDll = QStringLiteral("Could not load tablet dll : wintab32.dll");
@@ -29,17 +29,17 @@ class TabletInputTest : public ::testing::Test {
     void SetUp() override {
         auto driver = std::make_unique<CScriptedTabletDriver>();
         m_driver = driver.get();
-        TabletInput::SetDriver(std::move(driver));
+        m_input.SetDriver(std::move(driver));
     }
-    void TearDown() override { TabletInput::SetDriver(nullptr); }
 
     // Binds and opens the context as the view does at construction and window creation.
     int BindAndOpen() {
-        const int bTablet = TabletInput::Bind();
-        return TabletInput::OpenContext(&m_view, bTablet);
+        const int bTablet = m_input.Bind();
+        return m_input.OpenContext(&m_view, bTablet);
     }
 
     CScriptedUi m_ui;
+    CTabletInput m_input;
     CScriptedTabletDriver* m_driver = nullptr;
     QWidget m_view;
 };
@@ -109,11 +109,11 @@ TEST_F(TabletInputTest, BindingReportsEachFailureOnceWithItsText) {
         SetUp();
         m_ui.Clear();
         c.script(*m_driver);
-        EXPECT_EQ(TabletInput::Bind(), c.bTablet);
+        EXPECT_EQ(m_input.Bind(), c.bTablet);
         ExpectOkBoxes(m_ui, c.messages);
         EXPECT_EQ(m_driver->m_calls, c.calls);
         m_driver->m_calls.clear();
-        TabletInput::Release();
+        m_input.Release();
         EXPECT_EQ(m_driver->m_calls, c.unloadsOnRelease ? QStringList{"Unload"} : QStringList{});
     }
 }
@@ -144,10 +144,10 @@ TEST_F(TabletInputTest, DeviceNameMustBeginWithWacomInCapitals) {
         SetUp();
         m_ui.Clear();
         m_driver->m_deviceName = c.name;
-        EXPECT_EQ(TabletInput::Bind(), c.bTablet);
+        EXPECT_EQ(m_input.Bind(), c.bTablet);
         ExpectOkBoxes(m_ui, c.bTablet ? QStringList{} : QStringList{kNotWacom});
         // A refused device gets no context, whatever the driver could do.
-        EXPECT_EQ(TabletInput::OpenContext(&m_view, c.bTablet), c.bTablet);
+        EXPECT_EQ(m_input.OpenContext(&m_view, c.bTablet), c.bTablet);
         EXPECT_EQ(m_driver->m_calls.count("Open"), c.bTablet);
         EXPECT_EQ(m_ui.m_messages.size(), c.bTablet ? 0u : 1u);
     }
@@ -202,33 +202,33 @@ TEST_F(TabletInputTest, ContextIsTheDefaultWithTheViewsChanges) {
 
 TEST_F(TabletInputTest, ContextThatWillNotOpenIsReportedWithItsLeadingSpace) {
     m_driver->m_bOpens = false;
-    EXPECT_EQ(TabletInput::Bind(), 1);
-    EXPECT_EQ(TabletInput::OpenContext(&m_view, 1), 0);
+    EXPECT_EQ(m_input.Bind(), 1);
+    EXPECT_EQ(m_input.OpenContext(&m_view, 1), 0);
     ExpectOkBoxes(m_ui, {kNoContext});
     EXPECT_EQ(m_ui.m_messages.front().text.at(0), QChar(' '));
 
     // Disabled for good: a later window creation neither opens nor reports.
     m_driver->m_bOpens = true;
     m_driver->m_calls.clear();
-    EXPECT_EQ(TabletInput::OpenContext(&m_view, 0), 0);
+    EXPECT_EQ(m_input.OpenContext(&m_view, 0), 0);
     EXPECT_TRUE(m_driver->m_calls.isEmpty());
     EXPECT_EQ(m_ui.m_messages.size(), 1u);
 
     // No context: nothing to close, but the library is released.
-    TabletInput::CloseContext();
-    TabletInput::Release();
+    m_input.CloseContext();
+    m_input.Release();
     EXPECT_EQ(m_driver->m_calls, QStringList{"Unload"});
 }
 
 TEST_F(TabletInputTest, ClearedStateIsNeverSetBackByTheFacade) {
     // Whatever the driver can do later, a cleared m_bTablet stays 0 through every call.
     m_driver->m_nServices = 0;
-    const int bTablet = TabletInput::Bind();
+    const int bTablet = m_input.Bind();
     EXPECT_EQ(bTablet, 0);
     m_driver->m_nServices = 1;
     m_driver->QueuePressure(100);
-    EXPECT_EQ(TabletInput::OpenContext(&m_view, bTablet), 0);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_input.OpenContext(&m_view, bTablet), 0);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
     EXPECT_EQ(m_driver->m_packets.size(), 1u);
     ExpectOkBoxes(m_ui, {kNoServices});
 }
@@ -240,7 +240,7 @@ TEST_F(TabletInputTest, EachReadTakesTheOldestPacketUnchanged) {
     m_driver->m_calls.clear();
 
     const int expected[] = {128, 0, 255, 256, 1023, 70000, 0x80};
-    for (int e : expected) EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), e);
+    for (int e : expected) EXPECT_EQ(m_input.ReadTabletPressure(&m_view), e);
     // One overlap and one single-packet fetch per read.
     QStringList perRead;
     for (int i = 0; i < 7; ++i)
@@ -249,8 +249,8 @@ TEST_F(TabletInputTest, EachReadTakesTheOldestPacketUnchanged) {
     EXPECT_EQ(m_driver->m_calls, perRead);
 
     // Pen lifted: nothing waiting.
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
     EXPECT_TRUE(m_ui.m_messages.empty());
 }
 
@@ -260,17 +260,17 @@ TEST_F(TabletInputTest, MinimisedViewReadsNothingAndKeepsTheQueue) {
     m_driver->m_calls.clear();
 
     m_view.setWindowState(Qt::WindowMinimized);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
 
     // A child of a minimised window counts as minimised too.
     auto* child = new QWidget(&m_view);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(child), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(child), -1);
     EXPECT_TRUE(m_driver->m_calls.isEmpty());
-    EXPECT_EQ(TabletInput::ReadTabletPressure(nullptr), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(nullptr), -1);
 
     m_view.setWindowState(Qt::WindowNoState);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(child), 77);
-    EXPECT_EQ(TabletInput::ReadTabletPressure(child), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(child), 77);
+    EXPECT_EQ(m_input.ReadTabletPressure(child), -1);
 }
 
 TEST_F(TabletInputTest, ClosingAndReleasingFollowTheWindowAndTheView) {
@@ -280,17 +280,17 @@ TEST_F(TabletInputTest, ClosingAndReleasingFollowTheWindowAndTheView) {
     m_driver->QueuePressure(50);
     m_driver->m_calls.clear();
 
-    TabletInput::CloseContext();
+    m_input.CloseContext();
     EXPECT_EQ(m_driver->m_calls, QStringList{"Close"});
     EXPECT_EQ(m_driver->m_closedContext, handle);
     // Closed: reads find nothing, a second close does nothing.
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
-    TabletInput::CloseContext();
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+    m_input.CloseContext();
     EXPECT_EQ(m_driver->m_calls, QStringList{"Close"});
 
-    TabletInput::Release();
+    m_input.Release();
     EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
-    TabletInput::Release();
+    m_input.Release();
     EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
     EXPECT_TRUE(m_ui.m_messages.empty());
 }
@@ -298,7 +298,7 @@ TEST_F(TabletInputTest, ClosingAndReleasingFollowTheWindowAndTheView) {
 TEST_F(TabletInputTest, ReleaseWithTheContextStillOpenClosesItFirst) {
     ASSERT_EQ(BindAndOpen(), 1);
     m_driver->m_calls.clear();
-    TabletInput::Release();
+    m_input.Release();
     EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
-    EXPECT_EQ(TabletInput::ReadTabletPressure(&m_view), -1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
 }

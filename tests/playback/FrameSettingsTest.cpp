@@ -6,8 +6,8 @@
 #include <QRadioButton>
 
 #include "PlayRig.h"
-#include "support/ScriptedUi.h"
 #include "playback/FrameSettingsDlg.h"
+#include "support/ScriptedUi.h"
 
 TEST(FrameSettings, Controls) {
     CFrameSettingsDlg dlg;
@@ -122,7 +122,7 @@ TEST(FrameSettings, ChoicesAndValidation) {
             focus = d.FocusedControl();
         });
         rig.view.hints.clear();
-        OnFrameSettings(rig.doc);
+        OnFrameSettings(rig.doc, &rig.frame);
         EXPECT_EQ(ui.m_dialogTitles, QStringList{QStringLiteral("Frame Settings")});
         EXPECT_EQ(ui.Texts(), c.messages);
         EXPECT_EQ(rig.doc.m_nFps, c.fps);
@@ -152,7 +152,7 @@ TEST(FrameSettings, OpensWithTheDocumentsValuesAndRetriesAfterABadEdit) {
         d.ClickButton(IDOK);
         EXPECT_TRUE(d.IsEnded());
     });
-    OnFrameSettings(rig.doc);
+    OnFrameSettings(rig.doc, &rig.frame);
     EXPECT_EQ(ui.Texts(),
               QStringList{QStringLiteral("Please enter an integer between 1 and 100.")});
     EXPECT_EQ(rig.doc.m_nFps, 12);

@@ -14,8 +14,8 @@
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
-#include "support/RecordingWaveOut.h"
 #include "playback/RiffWave.h"
+#include "support/RecordingWaveOut.h"
 
 // Readable failure messages for texts.
 inline void PrintTo(const QString& s, std::ostream* os) {
@@ -98,8 +98,9 @@ struct PlayRig {
         doc.m_bSoundLoaded = 1;
         sound.Clear();
     }
+    CPlayback player{doc, &frame, clock};
     void Play() {
         status.clear();
-        OnPlay(doc, clock);
+        player.OnPlay();
     }
 };

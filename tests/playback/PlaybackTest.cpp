@@ -120,7 +120,7 @@ TEST(Play, TimingAndFrameOrder) {
         EXPECT_EQ(rig.view.hints, hints);
         EXPECT_EQ(rig.status, QStringList({kPlaying, kFinished}));
         EXPECT_FALSE(rig.frame.CommandsBlocked());
-        EXPECT_FALSE(IsPlaying());
+        EXPECT_FALSE(rig.player.IsPlaying());
     }
 }
 
@@ -278,8 +278,8 @@ TEST(Play, NothingReentersDuringTheRun) {
         if (n != 1) return;
         ran = rig.frame.ExecuteCommand(40000);
         blocked = rig.frame.CommandsBlocked();
-        playing = IsPlaying();
-        OnPlay(rig.doc, rig.clock);  // a nested Play does nothing
+        playing = rig.player.IsPlaying();
+        rig.player.OnPlay();  // a nested Play does nothing
         PostClick(&pane);
         PostClick(&menu);
     };
@@ -311,13 +311,14 @@ TEST(Play, NothingReentersDuringTheRun) {
 TEST(Play, WithoutAnimationOrMainWindow) {
     CLumvaneDoc doc;  // no frames yet
     FakeClock clock;
-    OnPlay(doc, clock);
+    CPlayback player(doc, nullptr, clock);  // no main window
+    player.OnPlay();
     EXPECT_EQ(clock.waits, 0);
 
     doc.CreateAnimation(4, 1);
     doc.m_frames[1].Create(4, 1);
     doc.m_nFrameCount = 2;
-    OnPlay(doc, clock);  // no main window: no status, still plays
+    player.OnPlay();  // no main window: no status, still plays
     EXPECT_EQ(doc.m_nCurrentFrame, 0);
     EXPECT_EQ(clock.waits, 2);
 }

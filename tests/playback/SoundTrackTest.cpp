@@ -5,8 +5,8 @@
 #include <random>
 
 #include "PlayRig.h"
-#include "support/ScriptedUi.h"
 #include "playback/QtWaveOut.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 
@@ -401,7 +401,7 @@ TEST(Commands, PlaybackCommandsAreAlwaysEnabled) {
     CLumvaneDoc bare;  // no animation, no track
     CRecordingWaveOutSystem sys;
     for (CLumvaneDoc* doc : {&rig.doc, &bare}) {
-        RegisterPlaybackCommands(*doc, sys, rig.clock);
+        RegisterPlaybackCommands(*doc, &rig.frame, sys, rig.clock);
         for (int id : {ID_FRAMES_PLAY, ID_FRAMES_SETTINGS, ID_AUDIO_LOAD}) {
             CCmdUI ui(id);
             EXPECT_TRUE(doc->OnCmdMsg(id, CmdPhase::Update, &ui)) << id;

@@ -8,16 +8,14 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
-#include "support/ScriptedUi.h"
 #include "shell/BrushSettingsDlg.h"
-#include "views/ShellRelay.h"
+#include "support/ScriptedUi.h"
+#include "views/ViewContext.h"
 
 namespace {
 
 class FakeRelay : public IShellRelay {
   public:
-    FakeRelay() { SetShellRelay(this); }
-    ~FakeRelay() override { SetShellRelay(nullptr); }
     int RebuildBrushBar() override { return ++rebuilds, 1; }
     int UpdateBrushBar(int) override { return ++other, 1; }
     void ShowFrameNumber(int) override { ++other; }
@@ -110,7 +108,7 @@ TEST(BrushSettings, RefusedSizesKeepTheDialogOpenAndChangeNothing) {
         CScriptedUi ui;
         FakeRelay relay;
         CLumvaneDoc doc;
-        RegisterBrushSettingsCommand(doc);
+        RegisterBrushSettingsCommand(doc, nullptr, &relay);
         const std::vector<unsigned char> before = Mask(doc.m_brushes[0]);
         EXPECT_TRUE(RunDialog(doc, ui, c.text, 50, IDOK));
         EXPECT_EQ(ui.Texts(), QStringList{c.message});
@@ -144,7 +142,7 @@ TEST(BrushSettings, AcceptedSettingsRebuildTheActiveStamp) {
         CScriptedUi ui;
         FakeRelay relay;
         CLumvaneDoc doc;
-        RegisterBrushSettingsCommand(doc);
+        RegisterBrushSettingsCommand(doc, nullptr, &relay);
         doc.m_bEraser = c.eraser;
         const int other = c.edited == 0 ? 9 : 0;
         const std::vector<unsigned char> otherBefore = Mask(doc.m_brushes[other]);
@@ -171,7 +169,7 @@ TEST(BrushSettings, AcceptedSettingsRebuildTheActiveStamp) {
 TEST(BrushSettings, FullyHardStampIsSolidInsideTheCircle) {
     CScriptedUi ui;
     CLumvaneDoc doc;
-    RegisterBrushSettingsCommand(doc);
+    RegisterBrushSettingsCommand(doc, nullptr, nullptr);
     RunDialog(doc, ui, "40", 100, IDOK);
     const BrushStamp& s = doc.m_brushes[0];
     ASSERT_EQ(s.GetSize(), 40);
@@ -204,7 +202,7 @@ TEST(BrushSettings, CancelChangesNothing) {
         CScriptedUi ui;
         FakeRelay relay;
         CLumvaneDoc doc;
-        RegisterBrushSettingsCommand(doc);
+        RegisterBrushSettingsCommand(doc, nullptr, &relay);
         doc.SetModifiedFlag(c.modifiedBefore != 0);
         const std::vector<unsigned char> before = Mask(doc.m_brushes[0]);
         if (c.size == "abc") {
@@ -228,12 +226,11 @@ TEST(BrushSettings, CommandIsAlwaysAvailableAndWorksWithoutABrushBar) {
     CScriptedUi ui;
     CLumvaneDoc doc;  // no animation yet
     EXPECT_FALSE(doc.OnCmdMsg(ID_EDIT_BRUSHSETTINGS, CmdPhase::Query, nullptr));
-    RegisterBrushSettingsCommand(doc);
+    RegisterBrushSettingsCommand(doc, nullptr, nullptr);
     CCmdUI cmd(ID_EDIT_BRUSHSETTINGS);
     cmd.Enable(false);
     EXPECT_TRUE(doc.OnCmdMsg(ID_EDIT_BRUSHSETTINGS, CmdPhase::Update, &cmd));
     EXPECT_TRUE(cmd.m_bEnabled);
-    ASSERT_EQ(ShellRelay(), nullptr);
     RunDialog(doc, ui, "7", 60, IDOK);
     EXPECT_EQ(doc.m_brushes[0].GetSize(), 7);
     EXPECT_EQ(doc.m_brushes[0].GetHardness(), 57);  // core 7 * 60 / 100 = 4

@@ -130,10 +130,13 @@ TEST_F(MainFrameTest, RelayFrameKeyMakesTheDrawingViewActive) {
     EXPECT_EQ(frame->GetActiveView(), frame->DrawingView());
 }
 
-TEST_F(MainFrameTest, RegistersItselfAsTheShellRelayForItsLifetime) {
-    EXPECT_EQ(ShellRelay(), frame.get());
-    frame.reset();
-    EXPECT_EQ(ShellRelay(), nullptr);
+TEST_F(MainFrameTest, HandsItselfToItsViewsAsTheirRelay) {
+    frame->show();
+    frame->ExecuteCommand(ID_NEXT_PANE);
+    ASSERT_EQ(frame->GetActiveView(), frame->TimeView());
+    // A digit key in the timeline reaches the drawing view through the frame.
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FRAME_KEY_PLUS1));
+    EXPECT_EQ(frame->GetActiveView(), frame->DrawingView());
 }
 
 TEST_F(MainFrameTest, RecentFileMenuShowsTheProfileListOrADisabledPlaceholder) {

@@ -23,10 +23,10 @@
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
 #include "framework/FrameWnd.h"
-#include "support/ScriptedUi.h"
 #include "framework/WinApp.h"
 #include "playback/Playback.h"
 #include "support/RecordingWaveOut.h"
+#include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
 namespace {
@@ -68,6 +68,7 @@ class ReentryTest : public ::testing::Test {
     CLumvaneDoc* doc = nullptr;
     CFrameWnd* frame = nullptr;
     CLumvaneView* view = nullptr;
+    std::shared_ptr<CPlayback> player;
     QTemporaryDir dir;
 
     void SetUp() override {
@@ -94,8 +95,8 @@ class ReentryTest : public ::testing::Test {
         ASSERT_NE(frame, nullptr);
         doc = static_cast<CLumvaneDoc*>(app->GetDocument());
         sound = std::make_unique<CRecordingWaveOutSystem>(doc);
-        RegisterPlaybackCommands(*doc, *sound, clock);
-        RegisterExportCommands(*doc);
+        player = RegisterPlaybackCommands(*doc, frame, *sound, clock);
+        RegisterExportCommands(*doc, frame);
         frame->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
         // Six frames, each with pixels of its own, saved so that nothing is pending.
@@ -207,7 +208,7 @@ TEST_F(ReentryTest, NewOpenOrExportDuringPlayDoNothing) {
             EXPECT_EQ(doc->GetPathName(), path);
             EXPECT_FALSE(doc->IsModified());
             EXPECT_FALSE(frame->CommandsBlocked());
-            EXPECT_FALSE(IsPlaying());
+            EXPECT_FALSE(player->IsPlaying());
         }
     }
     // Afterwards the same command runs again.
@@ -269,7 +270,7 @@ TEST_F(ReentryTest, StrokesAndFrameCommandsDuringExportChangeNothing) {
     EXPECT_EQ(Frames(), frames);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_FALSE(doc->m_bUndoValid);
-    EXPECT_FALSE(IsPlaying());
+    EXPECT_FALSE(player->IsPlaying());
     // Every frame reached its file as it was.
     QTemporaryDir reference;
     ASSERT_EQ(ExportFrames(*doc, {reference.path() + "/", "walk", 1, EXPORT_GRAY_TARGA}), 1);

@@ -282,12 +282,12 @@ TEST_F(ViewTest, SetUpResetsModesUntilViewsReady) {
 
 TEST_F(ViewTest, FirstPaintShowsBrushAndAnnouncesViews) {
     RelayRecorder relay;
-    SetShellRelay(&relay);
+    context.relay = &relay;
     MakeAnimation(16, 16);
     doc.m_bEraser = 1;
     doc.m_nEraseBrush = 7;
     CHintRecorder hints(&doc);
-    view = std::make_unique<TestView>(&doc);
+    view = std::make_unique<TestView>(&doc, nullptr, context);
     EXPECT_EQ(doc.m_bViewsReady, 0);
     view->resize(100, 100);
     view->show();

@@ -89,7 +89,7 @@ TEST_F(ViewTest, MovesWithoutButtonOnlyTrackThePointer) {
 
 TEST_F(ViewTest, SpaceSwapsStampAndMode) {
     RelayRecorder relay;
-    SetShellRelay(&relay);
+    context.relay = &relay;
     MakeAnimation(64, 48);
     ShowView(200, 200);
     relay.brushIndices.clear();

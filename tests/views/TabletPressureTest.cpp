@@ -5,8 +5,8 @@
 
 #include "ViewFixture.h"
 #include "input/QtTabletDriver.h"
-#include "support/ScriptedTabletDriver.h"
 #include "input/TabletInput.h"
+#include "support/ScriptedTabletDriver.h"
 
 namespace {
 // Pixel values of a size-4, hardness-0 dab centred at (4, 4): corner (2, 2), the four edge
@@ -21,11 +21,8 @@ class TabletViewTest : public ViewTest {
     void SetUp() override {
         auto driver = std::make_unique<CScriptedTabletDriver>();
         m_driver = driver.get();
-        TabletInput::SetDriver(std::move(driver));
-    }
-    void TearDown() override {
-        ViewTest::TearDown();  // the view releases the binding of the driver still installed
-        TabletInput::SetDriver(nullptr);
+        m_tablet.SetDriver(std::move(driver));
+        context.tablet = &m_tablet;
     }
 
     // An 8 x 8 white frame under a size-4, hardness-0 drawing brush, in a shown view.
@@ -55,6 +52,7 @@ class TabletViewTest : public ViewTest {
         }
     }
 
+    CTabletInput m_tablet;  // outlives the view, which releases its binding
     CScriptedTabletDriver* m_driver = nullptr;
 };
 
@@ -176,7 +174,7 @@ TEST_F(TabletViewTest, WindowDestructionClosesTheContextAndTheViewReleasesTheLib
 }
 
 TEST_F(TabletViewTest, StartUpWithoutATabletReportsOnceAndDrawsAtFullPressure) {
-    TabletInput::SetDriver(nullptr);  // Qt's driver, on a machine without a tablet
+    m_tablet.SetDriver(nullptr);  // Qt's driver, on a machine without a tablet
     m_driver = nullptr;
     ShowSmallFrame();
     EXPECT_EQ(view->m_bTablet, 0);
@@ -189,7 +187,7 @@ TEST_F(TabletViewTest, StartUpWithoutATabletReportsOnceAndDrawsAtFullPressure) {
 TEST_F(TabletViewTest, QtTabletEventsOnThePaneGiveTheStrokesTheirPressure) {
     auto driver = std::make_unique<CQtTabletDriver>();
     CQtTabletDriver* qt = driver.get();
-    TabletInput::SetDriver(std::move(driver));
+    m_tablet.SetDriver(std::move(driver));
     m_driver = nullptr;
     QPointingDevice pen(QStringLiteral("Wacom Intuos Pro M Pen stylus"), 77,
                         QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
@@ -198,7 +196,7 @@ TEST_F(TabletViewTest, QtTabletEventsOnThePaneGiveTheStrokesTheirPressure) {
     // The pen came near before the view was built: Qt knows a Wacom tablet.
     QTabletEvent seen(QEvent::TabletMove, &pen, QPointF(), QPointF(), 0.2, 0, 0, 0, 0, 0,
                       Qt::NoModifier, Qt::NoButton, Qt::NoButton);
-    TabletInput::OnTabletEvent(&seen);
+    m_tablet.OnTabletEvent(&seen);
 
     ShowSmallFrame();
     ASSERT_EQ(view->m_bTablet, 1);

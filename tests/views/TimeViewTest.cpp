@@ -10,8 +10,8 @@
 
 #include "document/LumvaneDoc.h"
 #include "support/HintRecorder.h"
-#include "views/ShellRelay.h"
 #include "views/TimeView.h"
+#include "views/ViewContext.h"
 
 namespace {
 
@@ -43,8 +43,6 @@ class FakeWaveOut : public IWaveOut {
 
 class FakeRelay : public IShellRelay {
   public:
-    FakeRelay() { SetShellRelay(this); }
-    ~FakeRelay() override { SetShellRelay(nullptr); }
     int RebuildBrushBar() override { return ++rebuilds, 1; }
     int UpdateBrushBar(int) override { return 1; }
     void ShowFrameNumber(int frameIndex) override { shown.push_back(frameIndex); }
@@ -53,7 +51,6 @@ class FakeRelay : public IShellRelay {
     std::vector<int> shown;
     std::vector<int> keys;
 };
-
 
 class PaintCounter : public QObject {
   public:
@@ -67,8 +64,9 @@ class PaintCounter : public QObject {
 // A document with a strip and a probe attached; the strip is shown with a client area of
 // width x height pixels.
 struct Strip {
+    FakeRelay relay;
     CLumvaneDoc doc;
-    CTimeView view;
+    CTimeView view{nullptr, CViewContext{&relay, nullptr}};
     CHintRecorder probe;  // another view of the document: which hints the strip sends
     PaintCounter counter;
     PlayLog log;
@@ -479,7 +477,6 @@ TEST(TimeView, OnlyHintsWithBitTwoRepaint) {
     } cases[] = {{0, false}, {1, false}, {2, true}, {3, true}, {6, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "hint " << c.hint);
-        FakeRelay relay;
         Strip s(30);
         s.doc.m_nCurrentFrame = 12;
         s.doc.m_nFrameCount = 100;  // changes the limit only when the strip acts
@@ -487,7 +484,7 @@ TEST(TimeView, OnlyHintsWithBitTwoRepaint) {
         s.doc.UpdateAllViews(nullptr, c.hint);
         EXPECT_EQ(s.Paints() > before, c.acts);
         EXPECT_EQ(s.view.m_nMaxFirstFrame, c.acts ? 80 : 10);
-        EXPECT_EQ(relay.shown, c.acts ? std::vector<int>{12} : std::vector<int>{});
+        EXPECT_EQ(s.relay.shown, c.acts ? std::vector<int>{12} : std::vector<int>{});
     }
 }
 
@@ -515,7 +512,6 @@ TEST(TimeView, Scrubbing) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "first " << c.first << " x " << c.x << " y " << c.y);
-        FakeRelay relay;
         Strip s(c.frames);
         s.LoadSound(8000, std::vector<unsigned char>(500 * 320, 128));  // 320 bytes a frame
         s.view.m_nFirstFrame = c.first;
@@ -530,7 +526,7 @@ TEST(TimeView, Scrubbing) {
             EXPECT_EQ(s.doc.m_nCurrentFrame, 1);
             EXPECT_TRUE(s.log.plays.empty());
             EXPECT_TRUE(s.probe.hints.empty());
-            EXPECT_TRUE(relay.shown.empty());
+            EXPECT_TRUE(s.relay.shown.empty());
             continue;
         }
         EXPECT_EQ(s.doc.m_nCurrentFrame, c.selected);
@@ -538,7 +534,7 @@ TEST(TimeView, Scrubbing) {
         EXPECT_EQ(s.log.plays[0].first, c.selected * 320);
         EXPECT_EQ(s.log.plays[0].second, 320u);
         EXPECT_EQ(s.probe.hints, std::vector<int>{HINT_FRAME_CONTENT});
-        EXPECT_EQ(relay.shown, std::vector<int>{c.selected});
+        EXPECT_EQ(s.relay.shown, std::vector<int>{c.selected});
         EXPECT_GT(s.counter.paints, before);  // repainted at once, before any event loop
     }
 }
@@ -567,12 +563,12 @@ TEST(TimeView, DigitKeysRelayTheirOffsets) {
         int id, offset;
     } cases[] = {{32805, -4}, {32804, -3}, {32803, -2}, {32802, -1}, {32815, 0},
                  {32806, 1},  {32807, 2},  {32808, 3},  {32809, 4}};
-    Strip s(30);
+    CTimeView alone;
     for (const Case& c : cases) {
-        EXPECT_TRUE(s.view.OnCmdMsg(c.id, CmdPhase::Execute, nullptr));  // no relay: skipped
-        FakeRelay relay;
+        EXPECT_TRUE(alone.OnCmdMsg(c.id, CmdPhase::Execute, nullptr));  // no relay: skipped
+        Strip s(30);
         EXPECT_TRUE(s.view.OnCmdMsg(c.id, CmdPhase::Execute, nullptr));
-        EXPECT_EQ(relay.keys, std::vector<int>{c.offset}) << c.id;
+        EXPECT_EQ(s.relay.keys, std::vector<int>{c.offset}) << c.id;
     }
-    EXPECT_FALSE(s.view.OnCmdMsg(32810 + 100, CmdPhase::Query, nullptr));
+    EXPECT_FALSE(alone.OnCmdMsg(32810 + 100, CmdPhase::Query, nullptr));
 }

@@ -13,7 +13,7 @@
 #include "support/HintRecorder.h"
 #include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
-#include "views/ShellRelay.h"
+#include "views/ViewContext.h"
 
 // A drawing view whose screen width is chosen by the test.
 class TestView : public CLumvaneView {
@@ -24,7 +24,6 @@ class TestView : public CLumvaneView {
   protected:
     int ScreenWidth() const override { return m_nScreenWidth; }
 };
-
 
 // Records what the view asks of the main window.
 struct RelayRecorder : IShellRelay {
@@ -46,12 +45,10 @@ class ViewTest : public ::testing::Test {
   protected:
     CScriptedUi ui;  // the tablet binding may report; nothing may open a real box
     CLumvaneDoc doc;
+    CViewContext context;  // what a main window would give the view: nothing by default
     std::unique_ptr<TestView> view;
 
-    void TearDown() override {
-        view.reset();
-        SetShellRelay(nullptr);
-    }
+    void TearDown() override { view.reset(); }
 
     // An animation of `frames` white frames; frame i + 1 is a fresh white frame.
     void MakeAnimation(int width, int height, int frames = 1) {
@@ -65,7 +62,7 @@ class ViewTest : public ::testing::Test {
 
     // A shown view whose pane (viewport) is paneW x paneH, past its first paint.
     void ShowView(int paneW, int paneH) {
-        view = std::make_unique<TestView>(&doc);
+        view = std::make_unique<TestView>(&doc, nullptr, context);
         view->resize(paneW, paneH);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));

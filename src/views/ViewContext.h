@@ -1,7 +1,8 @@
 #pragma once
 
-// What the drawing view and the timeline ask of the main window. Until a main window
-// registers itself, there is no target and the calls are skipped.
+class CTabletInput;
+
+// What the drawing view and the timeline ask of the main window.
 class IShellRelay {
   public:
     virtual ~IShellRelay() = default;
@@ -15,5 +16,10 @@ class IShellRelay {
     virtual void RelayFrameKey(int offset) = 0;
 };
 
-IShellRelay* ShellRelay();
-void SetShellRelay(IShellRelay* relay);
+// What the window a view lives in gives it. A view on its own (no main window around it) has
+// no relay, and its calls to the relay are skipped; without a tablet binding the drawing view
+// binds one of its own.
+struct CViewContext {
+    IShellRelay* relay = nullptr;
+    CTabletInput* tablet = nullptr;
+};
