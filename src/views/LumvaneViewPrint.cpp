@@ -1,0 +1,38 @@
+// Printing the picture as the pane shows it.
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <algorithm>
+
+#include "views/LumvaneView.h"
+
+void CLumvaneView::OnPrint(QPainter& painter) {
+    // Printed from the page's corner when the pane is smaller than the frame, so that nothing
+    // of the frame is cut off.
+    const int ox = m_nOffsetX;
+    const int oy = m_nOffsetY;
+    m_nOffsetX = std::max(0, ox);
+    m_nOffsetY = std::max(0, oy);
+    OnDraw(painter);
+    m_nOffsetX = ox;
+    m_nOffsetY = oy;
+}
+
+void CLumvaneView::OnFilePrint() {
+    QPrinter printer(QPrinter::ScreenResolution);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    QPainter painter(&printer);
+    OnPrint(painter);
+}
+
+void CLumvaneView::OnFilePrintPreview() {
+    QPrinter printer(QPrinter::ScreenResolution);
+    QPrintPreviewDialog dialog(&printer, this);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
+        QPainter painter(p);
+        OnPrint(painter);
+    });
+    dialog.exec();
+}
