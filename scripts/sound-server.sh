@@ -1,68 +1,74 @@
 #!/usr/bin/env bash
-# Starts (once) a private PulseAudio server whose only sink, "ci", is a null sink of unsigned
-# 8-bit mono at the given rate, so the sound tests can play through Qt and record the sink's
-# monitor bit for bit. Safe to run again: an existing server with that sink is kept.
+# A private PulseAudio server for the sound tests: its own runtime folder, its own (empty)
+# settings, and one sink, "ci", a null sink of unsigned 8-bit mono, so that the tests can play
+# through Qt and record the sink's monitor bit for bit. A server the user runs is never used,
+# changed or rerouted.
 #
-#   source scripts/sound-server.sh      exports XDG_RUNTIME_DIR for what runs next
-#   bash scripts/sound-server.sh [rate] then export the XDG_RUNTIME_DIR it prints
+#   bash scripts/sound-server.sh start [rate]   starts one; prints its folder
+#   bash scripts/sound-server.sh stop FOLDER    stops it and removes the folder
+#   bash scripts/sound-server.sh env FOLDER     prints the variables that point a program at it
 #
-# The rate is the argument, else $LUMVANE_SOUND_RATE, else 11025. Clients find the server
-# through $XDG_RUNTIME_DIR/pulse/native (default /tmp/lumvane-runtime). When sourced, a failure
-# is only reported: the sound test then says why it cannot run.
+# The rate is the argument, else $LUMVANE_SOUND_RATE, else 11025. Clients reach the server
+# through PULSE_SERVER=unix:FOLDER/native with PULSE_COOKIE=FOLDER/cookie.
+set -uo pipefail
 
-lumvane_sound_server() {
+server_env() {
+  echo "PULSE_SERVER=unix:$1/native"
+  echo "PULSE_COOKIE=$1/cookie"
+}
+
+start() {
   local rate=${1:-${LUMVANE_SOUND_RATE:-11025}}
-  export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/lumvane-runtime}
-  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR" || return 1
-  local format="u8 1ch ${rate}Hz"
-
   if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
     echo "sound-server: pulseaudio and pulseaudio-utils are not installed" >&2
     return 1
   fi
-  lumvane_have_sink() {
-    pactl list short sinks 2>/dev/null | awk -F'\t' '$2 == "ci" {print $4}' | grep -qx "$format"
-  }
-
-  if pactl info >/dev/null 2>&1; then
-    if lumvane_have_sink; then
-      echo "sound-server: already running at $XDG_RUNTIME_DIR with sink ci ($format)"
-      return 0
-    fi
-    # A server without our sink (or with another rate): replace ours, make it the default.
-    local m
-    for m in $(pactl list short modules |
-               awk -F'\t' '$2 == "module-null-sink" && $3 ~ /sink_name=ci( |$)/ {print $1}'); do
-      pactl unload-module "$m"
-    done
-    pactl load-module module-null-sink sink_name=ci rate="$rate" format=u8 channels=1 \
-      norewinds=1 >/dev/null || return 1
-  else
+  local dir
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/lumvane-sound.XXXXXX") || return 1
+  chmod 700 "$dir"
+  # Everything the daemon reads or writes stays in the folder: runtime files, settings,
+  # cookie, state.
+  (
+    export HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CONFIG_HOME="$dir/config" \
+      PULSE_RUNTIME_PATH="$dir/runtime" PULSE_STATE_PATH="$dir/state" PULSE_COOKIE="$dir/cookie"
+    unset PULSE_SERVER DBUS_SESSION_BUS_ADDRESS
     # As root PulseAudio warns that it is meant for users; in per-user mode it runs regardless.
-    pulseaudio -n --daemonize=yes --exit-idle-time=-1 --system=false \
-      -L module-native-protocol-unix \
+    pulseaudio -n --daemonize=yes --exit-idle-time=-1 --system=false --use-pid-file=yes \
+      -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
       -L "module-null-sink sink_name=ci rate=$rate format=u8 channels=1 norewinds=1" \
-      2>&1 | grep -v "not intended to be run as root" >&2
-    local i
-    for i in $(seq 50); do
-      pactl info >/dev/null 2>&1 && break
-      sleep 0.1
-    done
-  fi
-  pactl set-default-sink ci 2>/dev/null
-  if ! lumvane_have_sink; then
-    echo "sound-server: could not set up sink ci ($format) at $XDG_RUNTIME_DIR" >&2
+      -L "module-always-sink" 2>&1 | grep -v "not intended to be run as root" >&2
+  )
+  local i
+  for i in $(seq 50); do
+    env $(server_env "$dir") pactl info >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  env $(server_env "$dir") pactl set-default-sink ci 2>/dev/null
+  if ! env $(server_env "$dir") pactl list short sinks 2>/dev/null |
+      awk -F'\t' '$2 == "ci" {print $4}' | grep -qx "u8 1ch ${rate}Hz"; then
+    echo "sound-server: could not start a server with sink ci (u8 1ch ${rate}Hz)" >&2
+    stop "$dir"
     return 1
   fi
-  echo "sound-server: running at $XDG_RUNTIME_DIR with sink ci ($format)"
+  echo "$dir"
 }
 
-if [[ "${BASH_SOURCE[0]}" != "$0" ]]; then
-  lumvane_sound_server || echo "sound-server: no sound server; the sound test will say why" >&2
-else
-  set -uo pipefail
-  lumvane_sound_server "$@"
-  status=$?
-  [ $status -eq 0 ] && echo "export XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR"
-  exit $status
-fi
+stop() {
+  local dir=${1:?folder}
+  case "$dir" in */lumvane-sound.*) ;; *) echo "sound-server: not a server folder: $dir" >&2; return 1 ;; esac
+  env $(server_env "$dir") pactl exit >/dev/null 2>&1
+  local pid
+  pid=$(cat "$dir"/runtime/pid "$dir"/runtime/*/pid 2>/dev/null | head -n 1)
+  if [ -n "$pid" ]; then
+    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$pid" 2>/dev/null
+  fi
+  rm -rf "$dir"
+}
+
+case "${1:-}" in
+  start) shift; start "$@" ;;
+  stop) shift; stop "$@" ;;
+  env) shift; server_env "${1:?folder}" ;;
+  *) echo "usage: $0 start [rate] | stop FOLDER | env FOLDER" >&2; exit 2 ;;
+esac

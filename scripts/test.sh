@@ -6,18 +6,23 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 bash "$here/scripts/setup.sh"
 
-# The end-to-end sound test plays through a real (null-sink) sound server.
-if [ -f "$here/scripts/sound-server.sh" ]; then
-  # shellcheck source=/dev/null
-  source "$here/scripts/sound-server.sh"
+# The tests play sound only into a private server of their own (the end-to-end sound test
+# records it); without one they are pointed at nothing rather than at the user's server.
+sound_dir=$(bash "$here/scripts/sound-server.sh" start) || sound_dir=""
+trap '[ -z "$sound_dir" ] || bash "$here/scripts/sound-server.sh" stop "$sound_dir"' EXIT
+if [ -n "$sound_dir" ]; then
+  mapfile -t sound_env < <(bash "$here/scripts/sound-server.sh" env "$sound_dir")
+else
+  sound_env=(PULSE_SERVER=unix:/nonexistent)
 fi
 
-cmake -S "$here" -B "$here/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMVANE_TESTS=ON
-cmake --build "$here/build/release" -j "$jobs"
-ctest --test-dir "$here/build/release" --output-on-failure -j "$jobs" -LE soak
+cmake -S "$here" -B "$here/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMVANE_TESTS=ON
+cmake --build "$here/build/test" -j "$jobs"
+env "${sound_env[@]}" ctest --test-dir "$here/build/test" --output-on-failure -j "$jobs" -LE soak
 
 cmake -S "$here" -B "$here/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMVANE_SANITIZE=ON \
   -DLUMVANE_TESTS=ON -DLUMVANE_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
 cmake --build "$here/build/asan" -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+env "${sound_env[@]}" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$here/build/asan" --output-on-failure -j "$jobs" -LE "soak|sound|bench"

@@ -31,8 +31,8 @@ int SinkRate(QString& why) {
     p.start(QStringLiteral("pactl"),
             {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
     if (!p.waitForFinished(5000) || p.exitCode() != 0) {
-        why = QStringLiteral("no sound server answers pactl (XDG_RUNTIME_DIR=%1): %2")
-                  .arg(qEnvironmentVariable("XDG_RUNTIME_DIR"),
+        why = QStringLiteral("no sound server answers pactl (PULSE_SERVER=%1): %2")
+                  .arg(qEnvironmentVariable("PULSE_SERVER"),
                        QString::fromLocal8Bit(p.readAllStandardError()).trimmed());
         return 0;
     }
@@ -116,9 +116,9 @@ class SoundEndToEnd : public ::testing::Test {
             rate = 0;
             if (!qEnvironmentVariableIsEmpty("CI"))
                 FAIL() << "sound server unavailable in CI: " << why.toStdString()
-                       << " (run scripts/sound-server.sh first)";
+                       << " (scripts/test.sh starts one)";
             GTEST_SKIP() << "no sound server: " << why.toStdString()
-                         << "; start one with scripts/sound-server.sh";
+                         << "; scripts/test.sh starts a private one";
         }
         samples = wav::Samples(std::size_t(rate) * 2, 99);  // 50 frames at 25 fps
         ASSERT_TRUE(wav::Write(dir.filePath("track.wav"), wav::Pcm8(rate, samples)));
