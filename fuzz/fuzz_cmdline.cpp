@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             start = i + 1;
         }
     }
-    const CommandLineParse r = ParseCommandLine(args);
+    const CommandLineParse r = ParseBatchCommandLine(args);
     if (!r.ok) {
         if (r.error.isEmpty()) __builtin_trap();
         return 0;

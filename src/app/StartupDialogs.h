@@ -5,13 +5,7 @@
 #include "framework/Dialog.h"
 
 // Control ids of the start-up dialogs.
-enum : int {
-    IDD_ABOUTBOX = 100,
-    IDD_START = 131,
-    IDD_DISCLAIMER = 141,
-    IDC_CREATE_NEW = 1001,
-    IDC_OPEN_EXISTING = 1002
-};
+enum : int { IDC_CREATE_NEW = 1001, IDC_OPEN_EXISTING = 1002 };
 
 // The warranty disclaimer shown at every start: "Yes" (OK) goes on, "No" or Escape (Cancel)
 // ends the program. It has no close box.

@@ -35,6 +35,4 @@ class IWaveOutSystem {
 struct WaveHeader {
     const unsigned char* pData = nullptr;
     std::size_t nLength = 0;
-    int nFlags = 0;
-    int nLoops = 0;
 };

@@ -45,7 +45,7 @@ void EndProgressLine() {
 }
 }  // namespace
 
-CommandLineParse ParseCommandLine(const QStringList& args) {
+CommandLineParse ParseBatchCommandLine(const QStringList& args) {
     CommandLineParse r;
     const qsizetype end = args.indexOf(QStringLiteral("--"));
     const QStringList options = end < 0 ? args : args.mid(0, end);
@@ -282,7 +282,7 @@ int RunExport(const CommandLineOptions& o) {
 int RunCommandLine(int argc, char** argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
-    const CommandLineParse parsed = ParseCommandLine(args);
+    const CommandLineParse parsed = ParseBatchCommandLine(args);
     if (parsed.ok && parsed.options.mode == CommandLineOptions::None) return -1;
     if (!parsed.ok) {
         Print(stderr, QStringLiteral("lumvane: %1\nTry 'lumvane --help' for more information.\n")

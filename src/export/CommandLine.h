@@ -22,9 +22,10 @@ struct CommandLineParse {
     QString error;  // one or more lines, without the program name
 };
 
-// Reads the arguments (without the program name). Touches no file: the output directory and
-// the animation are checked when the command runs.
-CommandLineParse ParseCommandLine(const QStringList& args);
+// Reads the window-less modes (--help, --info, --export) from the arguments (without the
+// program name). Touches no file: the output directory and the animation are checked when
+// the command runs.
+CommandLineParse ParseBatchCommandLine(const QStringList& args);
 QString CommandLineHelp();
 
 // Runs --help, --info or --export without a display and returns the exit status (0 success,

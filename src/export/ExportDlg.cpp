@@ -82,7 +82,7 @@ CExportDlg::CExportDlg(QWidget* parent) : CDialog(QStringLiteral("Export Setting
     layout->addWidget(format);
     layout->addLayout(buttons);
 
-    // Tab order of the template.
+    // The order in which Tab moves through the controls.
     QWidget* order[] = {exportButton, cancelButton, name, number, tessel,
                         gray,         select,       path, color};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
@@ -136,7 +136,8 @@ void CExportDlg::OnSelectOutputPath() {
     if (dir.isEmpty()) return;
     m_bPathChosen = 1;
     m_strOutputPath = WithTrailingSeparator(dir);
-    // Like the original, text typed since the last exchange gives way to the stored values.
+    // Text typed since the last exchange gives way to the stored values: choosing a folder
+    // shows the fields as they were last accepted.
     UpdateData(false);
 }
 

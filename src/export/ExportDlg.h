@@ -10,7 +10,7 @@ class QLineEdit;
 class QProgressBar;
 class CTypingLimit;
 
-// Control ids of the Export Settings (138) and Progress (139) templates.
+// Control ids of the Export Settings and Progress dialogs.
 enum : int {
     IDC_SEQUENCE_NAME = 1024,
     IDC_START_NUMBER = 1025,
@@ -27,7 +27,6 @@ enum : int {
 class CExportDlg : public CDialog {
     Q_OBJECT
   public:
-    enum { IDD = 138 };
     explicit CExportDlg(QWidget* parent = nullptr);
 
     int m_bPathChosen = 0;
@@ -48,7 +47,6 @@ class CExportDlg : public CDialog {
 class CProgressDlg : public CDialog {
     Q_OBJECT
   public:
-    enum { IDD = 139 };
     explicit CProgressDlg(QWidget* parent = nullptr);
 
     QProgressBar* m_progress;

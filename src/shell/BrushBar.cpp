@@ -11,7 +11,7 @@
 
 namespace {
 // The bar is laid out in the dialog units of an 8-point dialog font (6 x 13 pixel base units),
-// so that it keeps the proportions of its template.
+// so that its controls keep their proportions to one another.
 int DluX(int x) {
     return static_cast<int>(std::lround(x * 6.0 / 4.0));
 }

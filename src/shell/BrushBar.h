@@ -18,8 +18,7 @@ enum : int {
     IDC_BRUSH_FIRST = 1008,  // brush i is 1008 + i
     IDC_BRUSH_LAST = 1017,
     IDC_RUBBER = 1018,
-    IDC_FRAME_NUMBER = 1003,
-    IDD_BRUSHBAR = 135
+    IDC_FRAME_NUMBER = 1003
 };
 
 // The fixed bar down the left edge: ten brush buttons, the eraser toggle and the frame number.

@@ -67,7 +67,7 @@ CBrushSettingsDlg::CBrushSettingsDlg(QWidget* parent)
     place(slider, 4, 51, 176, 16);
     RegisterControl(IDC_HARDNESS, slider);
 
-    // Labels of the template are tight; give texts of wider fonts room rather than clip them.
+    // The labels' places are tight; give texts of wider fonts room rather than clip them.
     for (QLabel* l : findChildren<QLabel*>()) {
         l->setMinimumWidth(l->sizeHint().width());
         l->resize(std::max(l->width(), l->sizeHint().width()),

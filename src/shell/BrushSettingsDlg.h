@@ -9,7 +9,7 @@ class IShellRelay;
 class CBrushSettingsDlg : public CDialog {
     Q_OBJECT
   public:
-    enum { IDD = 136, IDC_BRUSH_SIZE = 1021, IDC_HARDNESS = 1023 };
+    enum { IDC_BRUSH_SIZE = 1021, IDC_HARDNESS = 1023 };
 
     explicit CBrushSettingsDlg(QWidget* parent = nullptr);
 

@@ -30,7 +30,7 @@ QStringList Split(const QByteArray& bytes) {
 // Returns the mode, or -1 for an error.
 int Check(const QByteArray& bytes) {
     const QStringList args = Split(bytes);
-    const CommandLineParse r = ParseCommandLine(args);
+    const CommandLineParse r = ParseBatchCommandLine(args);
     if (!r.ok) {
         EXPECT_FALSE(r.error.isEmpty());
         return -1;

@@ -103,7 +103,7 @@ TEST(CommandLine, ParsesModesAndReportsEveryError) {
          "'abcdefghijklmnopqrstuvwxyz'; choose one with --name"},
     };
     for (const Case& c : cases) {
-        const CommandLineParse p = ParseCommandLine(c.args);
+        const CommandLineParse p = ParseBatchCommandLine(c.args);
         const QString want = c.error == letters ? ExportTextOnlyLetters() : c.error;
         EXPECT_EQ(p.ok, want.isEmpty()) << c.args.join(' ').toStdString();
         EXPECT_EQ(p.error, want) << c.args.join(' ').toStdString();
@@ -147,7 +147,7 @@ TEST(CommandLine, ExportOptionsAndDefaults) {
          "-a.anm"},
     };
     for (const Case& c : cases) {
-        const CommandLineParse p = ParseCommandLine(c.args);
+        const CommandLineParse p = ParseBatchCommandLine(c.args);
         ASSERT_TRUE(p.ok) << p.error.toStdString();
         EXPECT_EQ(p.options.mode, CommandLineOptions::Export);
         EXPECT_EQ(p.options.format, c.format);

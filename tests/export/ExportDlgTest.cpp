@@ -98,7 +98,7 @@ TEST(ExportDlg, ControlsTextsAndLayout) {
     EXPECT_EQ(boxes, (QStringList{"Sequence", "Format"}));
     EXPECT_EQ(labels, (QStringList{"Sequence Name :", "Start Frame No :"}));
 
-    // Tab order of the template.
+    // The order in which Tab moves through the controls.
     const int order[] = {IDOK,
                          IDCANCEL,
                          IDC_SEQUENCE_NAME,
