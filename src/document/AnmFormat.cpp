@@ -62,7 +62,7 @@ class ParallelDecoder {
   public:
     static constexpr std::size_t kPieceBytes = std::size_t{256} << 10;
 
-    explicit ParallelDecoder(unsigned threads) {
+    explicit ParallelDecoder(unsigned threads) : m_buffers(2 * threads + 2) {
         for (unsigned i = 0; i < threads; ++i) {
             try {
                 m_threads.emplace_back([this] { Work(); });
@@ -70,7 +70,6 @@ class ParallelDecoder {
                 break;  // fewer threads, or none: the reading thread decodes
             }
         }
-        m_buffers.resize(2 * m_threads.size() + 2);
     }
 
     ~ParallelDecoder() {
@@ -221,6 +220,145 @@ void StoreFrameRecord(CArchive& ar, const GrayImage& image) {
     raster::RunEncoder encoder(image.GetData(), count);
     unsigned char block[4096 * raster::kRunBytes];
     while (std::size_t n = encoder.Encode(block, sizeof block)) ar.Write(block, n);
+}
+
+namespace {
+
+// Encodes whole frames on worker threads into a ring of buffers, one frame each, which the
+// calling thread writes out in order.
+class ParallelEncoder {
+  public:
+    ParallelEncoder(const GrayImage* frames, int count, unsigned threads)
+        : m_frames(frames), m_count(count), m_slots(threads + 2) {
+        for (unsigned i = 0; i < threads; ++i) {
+            try {
+                m_threads.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+    }
+
+    ~ParallelEncoder() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread& t : m_threads) t.join();
+    }
+
+    bool Started() const { return !m_threads.empty(); }
+
+    // Writes the records in order as their frames are encoded.
+    void WriteAll(CArchive& ar) {
+        for (int i = 0; i < m_count; ++i) {
+            Slot& slot = m_slots[static_cast<std::size_t>(i) % m_slots.size()];
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [&] { return slot.frame == i && slot.ready; });
+            lock.unlock();
+            if (slot.failed) throw std::bad_alloc();
+            ar << static_cast<std::int32_t>(m_frames[i].GetWidth());
+            ar << static_cast<std::int32_t>(m_frames[i].GetHeight());
+            ar.Write(slot.bytes.get(), slot.size);
+            lock.lock();
+            slot.ready = false;
+            slot.frame = i + static_cast<int>(m_slots.size());  // free for that frame
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    }
+
+  private:
+    struct Slot {
+        int frame = -1;
+        bool ready = false;
+        bool failed = false;
+        std::unique_ptr<unsigned char[]> bytes;
+        std::size_t capacity = 0;
+        std::size_t size = 0;
+    };
+
+    // Encodes a frame into the slot's buffer, which grows as needed and is kept for the next.
+    static void Encode(const GrayImage& image, Slot& slot) {
+        constexpr std::size_t kLeast = std::size_t{64} << 10;
+        raster::RunEncoder encoder(image.GetData(), image.PixelCount());
+        slot.size = 0;
+        do {
+            if (slot.capacity - slot.size < kLeast) {
+                const std::size_t grown = std::max(2 * slot.capacity, 4 * kLeast);
+                auto bigger = std::make_unique_for_overwrite<unsigned char[]>(grown);
+                if (slot.size) std::memcpy(bigger.get(), slot.bytes.get(), slot.size);
+                slot.bytes = std::move(bigger);
+                slot.capacity = grown;
+            }
+            slot.size += encoder.Encode(slot.bytes.get() + slot.size, slot.capacity - slot.size);
+        } while (!encoder.Done());
+    }
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            const int i = m_next;
+            if (m_stop || i >= m_count) return;
+            Slot& slot = m_slots[static_cast<std::size_t>(i) % m_slots.size()];
+            // The slot is free once the writer has taken the frame a ring's length before.
+            if (slot.frame != i && !(slot.frame == -1 && i < static_cast<int>(m_slots.size()))) {
+                m_changed.wait(lock);
+                continue;
+            }
+            ++m_next;
+            slot.frame = i;
+            lock.unlock();
+            const GrayImage& image = m_frames[i];
+            bool failed = false;
+            try {
+                Encode(image, slot);
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            }
+            lock.lock();
+            slot.failed = failed;
+            slot.ready = true;
+            m_changed.notify_all();
+        }
+    }
+
+    const GrayImage* m_frames;
+    int m_count;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Slot> m_slots;
+    std::vector<std::thread> m_threads;
+    int m_next = 0;
+    bool m_stop = false;
+};
+
+// Larger frames are encoded in small blocks on the calling thread, so that no frame's whole
+// record has to be held in memory.
+constexpr std::size_t kParallelEncodeMaxPixels = std::size_t{2} << 20;
+
+}  // namespace
+
+void StoreFrameRecords(CArchive& ar, const GrayImage* frames, int count) {
+    std::uint64_t pixels = 0;
+    bool parallel = count > 1;
+    for (int i = 0; i < count; ++i) {
+        const GrayImage& f = frames[i];
+        const std::size_t n = f.PixelCount();
+        if (f.GetData() == nullptr || n > kParallelEncodeMaxPixels ||
+            n != static_cast<std::size_t>(f.GetWidth()) * static_cast<std::size_t>(f.GetHeight()))
+            parallel = false;
+        pixels += n;
+    }
+    if (parallel && pixels >= kParallelPixels) {
+        ParallelEncoder encoder(frames, count, std::max(1u, std::thread::hardware_concurrency()));
+        if (encoder.Started()) {
+            encoder.WriteAll(ar);
+            return;
+        }
+    }
+    for (int i = 0; i < count; ++i) StoreFrameRecord(ar, frames[i]);
 }
 
 void LoadFrameRecords(CArchive& ar, GrayImage* frames, int count, int width, int height,

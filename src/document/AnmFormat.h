@@ -25,6 +25,9 @@ constexpr int kBrushRecordBytes = 8;
 // Writes a frame record: width, height, then the pixels as runs. Throws writeFailed for an
 // image whose pixels are missing.
 void StoreFrameRecord(CArchive& ar, const GrayImage& image);
+// Writes count frame records, the same bytes as StoreFrameRecord for each in turn; frames of
+// a few megabytes are encoded on all cores.
+void StoreFrameRecords(CArchive& ar, const GrayImage* frames, int count);
 // Reads count frame records into frames[0 .. count - 1], each of which then holds width x
 // height pixels from allocator (the heap when null). The records are parsed here and their
 // runs decoded on all cores. Throws badFormat when a record's size differs or its runs pass

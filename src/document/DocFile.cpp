@@ -75,7 +75,7 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
            << static_cast<std::int32_t>(m_bEraser) << static_cast<std::int32_t>(m_nWidth)
            << static_cast<std::int32_t>(m_nHeight) << static_cast<std::int32_t>(m_bEraser)
            << static_cast<std::int32_t>(m_nDrawBrush) << static_cast<std::int32_t>(m_nEraseBrush);
-        for (int i = 0; i < m_nFrameCount; ++i) anm::StoreFrameRecord(ar, m_frames[i]);
+        anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
         for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, b);
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
         return;

@@ -33,6 +33,15 @@ QByteArray SmallFile() {
            RunBytes(128, 3) + I32(4) + I32(2) + RunBytes(10, 8) + Brushes();
 }
 
+// 12 frames of 512 x 256, enough pixels to be coded on worker threads; the alternating pixels
+// of frames 0 and 6 make records longer than one thread's piece of work.
+void MakeLargeAnimation(CLumvaneDoc& doc) {
+    MakeAnimation(doc, 512, 256, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    for (int f : {0, 6})
+        for (int i = 0; i < 512 * 256; ++i) doc.m_frames[f].GetData()[i] = i % 2 ? 0 : 255;
+    SetPixels(doc.m_frames[11], {0, 0, 7});
+}
+
 // Offsets of each frame record, then of the brush records, in a file with valid runs.
 std::vector<qsizetype> RecordOffsets(const QByteArray& file) {
     auto u32 = [&](qsizetype at) {
@@ -377,14 +386,23 @@ TEST(AnmFile, ValuesOutsideTheDataModelAreRejectedAndChangeNothing) {
     }
 }
 
+TEST(AnmFile, FramesEncodedOnAllCoresAreTheRecordsWrittenOneByOne) {
+    CLumvaneDoc doc;
+    MakeLargeAnimation(doc);
+    QByteArray records;
+    QBuffer buf(&records);
+    buf.open(QIODevice::WriteOnly);
+    CArchive ar(&buf, CArchive::store);
+    for (int f = 0; f < 12; ++f) anm::StoreFrameRecord(ar, doc.m_frames[f]);
+    ar.Flush();
+    const QByteArray file = Store(doc);
+    EXPECT_TRUE(file.mid(32, file.size() - 32 - 80) == records);
+    EXPECT_EQ(file.size(), 32 + records.size() + 80);
+}
+
 TEST(AnmFile, DamagedFrameAnywhereIsFoundWhileDecodingOnAllCores) {
-    // 12 frames of 512 x 256, enough pixels to be decoded on worker threads; the alternating
-    // pixels of frames 0 and 6 make records longer than one thread's piece of work.
     CLumvaneDoc src;
-    MakeAnimation(src, 512, 256, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    for (int f : {0, 6})
-        for (int i = 0; i < 512 * 256; ++i) src.m_frames[f].GetData()[i] = i % 2 ? 0 : 255;
-    SetPixels(src.m_frames[11], {0, 0, 7});
+    MakeLargeAnimation(src);
     const QByteArray file = Store(src);
     const std::vector<qsizetype> at = RecordOffsets(file);
     ASSERT_EQ(at.size(), 13u);
