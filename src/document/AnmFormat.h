@@ -4,10 +4,12 @@
 // records (BrushStamp size and hardness), read and written through CArchive.
 
 #include <cstdint>
+#include <memory>
 
 class CArchive;
 class GrayImage;
 class BrushStamp;
+class PixelAllocator;
 
 namespace anm {
 
@@ -17,14 +19,25 @@ constexpr int kMaxWidth = 10004;
 constexpr int kMaxHeight = 10000;
 constexpr int kMinBrushSize = 2;
 constexpr int kMaxBrushSize = 40;
+constexpr int kFrameHeaderBytes = 8;  // width and height before the runs
+constexpr int kBrushRecordBytes = 8;
 
 // Writes a frame record: width, height, then the pixels as runs. Throws writeFailed for an
 // image whose pixels are missing.
 void StoreFrameRecord(CArchive& ar, const GrayImage& image);
-// Reads a frame record into image, which must then hold width x height pixels. Throws
-// badFormat when the record's size differs or its runs pass the end, endOfFile when the data
-// ends inside it, noMemory when the pixels cannot be allocated. image is changed even then.
-void LoadFrameRecord(CArchive& ar, GrayImage& image, int width, int height);
+// Writes count frame records, the same bytes as StoreFrameRecord for each in turn; frames of
+// a few megabytes are encoded on all cores.
+void StoreFrameRecords(CArchive& ar, const GrayImage* frames, int count);
+// Reads count frame records into frames[0 .. count - 1], each of which then holds width x
+// height pixels from allocator (the heap when null). The records are parsed here and their
+// runs decoded on all cores. Throws badFormat when a record's size differs or its runs pass
+// its end, endOfFile when the data ends inside one, noMemory when pixels cannot be allocated;
+// the frames are changed even then.
+void LoadFrameRecords(CArchive& ar, GrayImage* frames, int count, int width, int height,
+                      const std::shared_ptr<PixelAllocator>& allocator);
+// The smallest file tail that can hold count frame records of width x height pixels and the
+// brush records: every frame needs at least one run per kMaxRunLength pixels.
+std::uint64_t LeastBytesForFrames(int count, int width, int height);
 
 struct BrushRecord {
     int size = 0;
@@ -34,9 +47,10 @@ void StoreBrushRecord(CArchive& ar, const BrushStamp& brush);
 // Throws badFormat for a size outside kMinBrushSize..kMaxBrushSize; any hardness is kept.
 BrushRecord LoadBrushRecord(CArchive& ar);
 
-// Bytes that loading may allocate for one file; 0 (the default) means the memory the system
-// reports available. A file that needs more is refused as out of memory before anything is
-// allocated, since the system would otherwise promise memory it cannot deliver.
+// Bytes of pixels that one file may need at most: a file that needs more can never be held,
+// and is refused as out of memory before anything is allocated. 0 (the default) means the
+// machine's physical memory plus swap. Anything less is only allocated and reported as out of
+// memory when an allocation really fails.
 void SetLoadMemoryLimit(std::uint64_t bytes);
 std::uint64_t LoadMemoryLimit();
 

@@ -1,5 +1,4 @@
 // Reading and writing .anm files, New and Revert To Saved.
-#include <QFile>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -11,22 +10,6 @@
 #include "framework/Ui.h"
 
 namespace {
-
-// What the system reports it can still give without swapping; 0 when it does not say.
-std::uint64_t AvailableMemory() {
-    QFile f(QStringLiteral("/proc/meminfo"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine();
-        if (line.startsWith("MemAvailable:")) {
-            const QList<QByteArray> parts = line.simplified().split(' ');
-            bool ok = false;
-            const std::uint64_t kb = parts.size() >= 2 ? parts[1].toULongLong(&ok) : 0;
-            return ok ? kb * 1024 : 0;
-        }
-    }
-    return 0;
-}
 
 void BadFormatUnless(bool ok) {
     if (!ok) throw CArchiveException(CArchiveException::badFormat);
@@ -41,6 +24,7 @@ struct LoadedAnimation {
     std::int32_t eraser = 0;
     std::int32_t drawBrush = 0;
     std::int32_t eraseBrush = 0;
+    std::shared_ptr<FrameStore> store;
     std::unique_ptr<GrayImage[]> frames;
     GrayImage undo;
     GrayImage clip;
@@ -58,17 +42,25 @@ struct LoadedAnimation {
         BadFormatUnless(width >= 1 && width <= anm::kMaxWidth);
         BadFormatUnless(height >= 1 && height <= anm::kMaxHeight);
 
-        // Frames plus the undo and copy images.
-        const std::uint64_t need = static_cast<std::uint64_t>(frameCount + 2) *
-                                   static_cast<std::uint64_t>(width) *
-                                   static_cast<std::uint64_t>(height);
-        std::uint64_t limit = anm::LoadMemoryLimit();
-        if (limit == 0) limit = AvailableMemory();
-        if (limit != 0 && need > limit) throw CArchiveException(CArchiveException::noMemory);
+        // A file too short for what its header announces is damaged, however much memory
+        // there is; nothing is allocated for it.
+        const std::int64_t left = ar.BytesLeft();
+        BadFormatUnless(left < 0 || static_cast<std::uint64_t>(left) >=
+                                        anm::LeastBytesForFrames(frameCount, width, height));
+        // Frames plus the undo and copy images. Beyond the machine's memory and swap they
+        // can never be held; anything less is tried, and refused only if allocation fails.
+        const std::uint64_t pixels =
+            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        const std::uint64_t limit = anm::LoadMemoryLimit();
+        if (limit != 0 && static_cast<std::uint64_t>(frameCount + 2) * pixels > limit)
+            throw CArchiveException(CArchiveException::noMemory);
 
+        store = FrameStore::For(nullptr, width, height);
+        if (!store || !store->Reserve(static_cast<std::size_t>(frameCount)))
+            throw CArchiveException(CArchiveException::noMemory);
         frames.reset(new (std::nothrow) GrayImage[static_cast<std::size_t>(frameCount)]);
         if (!frames) throw CArchiveException(CArchiveException::noMemory);
-        for (int i = 0; i < frameCount; ++i) anm::LoadFrameRecord(ar, frames[i], width, height);
+        anm::LoadFrameRecords(ar, frames.get(), frameCount, width, height, store);
         for (anm::BrushRecord& b : brushes) b = anm::LoadBrushRecord(ar);
         if (!undo.Create(width, height) || !clip.Create(width, height))
             throw CArchiveException(CArchiveException::noMemory);
@@ -83,7 +75,7 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
            << static_cast<std::int32_t>(m_bEraser) << static_cast<std::int32_t>(m_nWidth)
            << static_cast<std::int32_t>(m_nHeight) << static_cast<std::int32_t>(m_bEraser)
            << static_cast<std::int32_t>(m_nDrawBrush) << static_cast<std::int32_t>(m_nEraseBrush);
-        for (int i = 0; i < m_nFrameCount; ++i) anm::StoreFrameRecord(ar, m_frames[i]);
+        anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
         for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, b);
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
         return;
@@ -95,6 +87,7 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     // The whole file is read and checked: from here on nothing can fail.
     for (GrayImage& f : m_frames) f.Free();
     for (int i = 0; i < file.frameCount; ++i) m_frames[i].Swap(file.frames[i]);
+    m_frameStore = file.store;
     m_undoImage.Swap(file.undo);
     m_clipImage.Swap(file.clip);
     m_nFrameCount = file.frameCount;

@@ -1,5 +1,6 @@
 // Commands on whole frames: clear, undo, add, delete, move, onion skin.
 #include <cstring>
+#include <utility>
 
 #include "document/LumvaneDoc.h"
 #include "framework/Ui.h"
@@ -34,7 +35,8 @@ void CLumvaneDoc::OnAddFrame() {
     if (m_nFrameCount <= 0 || m_nFrameCount >= kMaxFrames) return;
     // The new frame's pixels come first: without them nothing may move.
     GrayImage fresh;
-    if (!fresh.Create(m_nWidth, m_nHeight)) {
+    std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, m_nWidth, m_nHeight);
+    if (!store || !fresh.Create(m_nWidth, m_nHeight, store)) {
         AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
         return;
     }
@@ -44,6 +46,7 @@ void CLumvaneDoc::OnAddFrame() {
     // Top down, each entry takes the buffer of the one below; entry c + 1 ends up empty.
     for (int i = n; i > c + 1; --i) m_frames[i].Swap(m_frames[i - 1]);
     m_frames[c + 1].Swap(fresh);
+    m_frameStore = std::move(store);
     m_nFrameCount = n + 1;
     m_nCurrentFrame = c + 1;
     m_bOnionSkin = 0;

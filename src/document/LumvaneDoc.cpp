@@ -33,7 +33,9 @@ int CLumvaneDoc::SaveUndo() {
 }
 
 int NewAnimationImages::Allocate(int width, int height) {
-    if (!frame.Create(width, height) || !undo.Create(width, height) || !clip.Create(width, height))
+    store = FrameStore::For(nullptr, width, height);
+    if (!store || !frame.Create(width, height, store) || !undo.Create(width, height) ||
+        !clip.Create(width, height))
         return 0;
     frame.Fill(255);
     return 1;
@@ -50,6 +52,7 @@ int CLumvaneDoc::CreateAnimation(int width, int height) {
 void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int height) {
     for (GrayImage& f : m_frames) f.Free();
     m_frames[0].Swap(images.frame);
+    m_frameStore = images.store;
     m_undoImage.Swap(images.undo);
     m_clipImage.Swap(images.clip);
     m_nWidth = width;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/DocCommandIds.h"
+#include "document/FrameStore.h"
 #include "document/UpdateHints.h"
 #include "document/WaveOut.h"
 #include "framework/Document.h"
@@ -22,6 +23,7 @@ struct LRect {
 
 // The pixels of a fresh animation, allocated before anything of the open one is given up.
 struct NewAnimationImages {
+    std::shared_ptr<FrameStore> store;  // where the frame comes from, and later frames too
     GrayImage frame;
     GrayImage undo;
     GrayImage clip;
@@ -121,6 +123,8 @@ class CLumvaneDoc : public CDocument {
 
   private:
     void BuildCommandTable();
+    // Where Add Frame takes new frames from; frames hold the store they came from.
+    std::shared_ptr<FrameStore> m_frameStore;
     // Replaces the animation with one white frame of the given images (cannot fail).
     void InstallAnimation(NewAnimationImages& images, int width, int height);
 };

@@ -87,3 +87,9 @@ std::uint64_t CArchive::Position() const {
         return m_nDeviceBytes + static_cast<std::uint64_t>(m_cur - m_buffer.data());
     return m_nDeviceBytes - static_cast<std::uint64_t>(m_end - m_cur);
 }
+
+std::int64_t CArchive::BytesLeft() const {
+    if (m_mode != load || m_pDevice->isSequential()) return -1;
+    const qint64 rest = m_pDevice->size() - m_pDevice->pos();
+    return rest < 0 ? -1 : rest + static_cast<std::int64_t>(m_end - m_cur);
+}

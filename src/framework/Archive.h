@@ -102,6 +102,8 @@ class CArchive {
     void Flush();
     // Bytes consumed (loading) or produced (storing) so far.
     std::uint64_t Position() const;
+    // Loading: bytes from here to the end of the data, or -1 when the device cannot tell.
+    std::int64_t BytesLeft() const;
 
     CDocument* m_pDocument = nullptr;
 

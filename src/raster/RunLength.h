@@ -58,6 +58,21 @@ inline std::size_t RunEnd(const unsigned char* p, std::size_t i, std::size_t n) 
     return i;
 }
 
+// Writes value into len bytes at dst.
+inline void FillRun(unsigned char* dst, unsigned char value, std::uint32_t len) {
+    if (len <= 16) {
+        // Short runs are common in line art; a call to memset costs more than they do.
+        for (std::uint32_t k = 0; k < len; ++k) dst[k] = value;
+    } else {
+        std::memset(dst, value, len);
+    }
+}
+
+inline std::uint32_t GetRunLength(const unsigned char* run) {
+    return static_cast<std::uint32_t>(run[1]) | (static_cast<std::uint32_t>(run[2]) << 8) |
+           (static_cast<std::uint32_t>(run[3]) << 16) | (static_cast<std::uint32_t>(run[4]) << 24);
+}
+
 inline void PutRun(unsigned char* out, unsigned char value, std::uint32_t count) {
     out[0] = value;
     out[1] = static_cast<unsigned char>(count);
@@ -138,22 +153,12 @@ class RunDecoder {
 
   private:
     bool Apply(const unsigned char* run) {
-        const unsigned char value = run[0];
-        const std::uint32_t len =
-            static_cast<std::uint32_t>(run[1]) | (static_cast<std::uint32_t>(run[2]) << 8) |
-            (static_cast<std::uint32_t>(run[3]) << 16) | (static_cast<std::uint32_t>(run[4]) << 24);
-        const std::size_t room = m_count - m_pos;
-        if (len > room) {
+        const std::uint32_t len = GetRunLength(run);
+        if (len > m_count - m_pos) {
             m_failed = true;
             return false;
         }
-        unsigned char* dst = m_pixels + m_pos;
-        if (len <= 16) {
-            // Short runs are common in line art; a call to memset costs more than they do.
-            for (std::uint32_t k = 0; k < len; ++k) dst[k] = value;
-        } else {
-            std::memset(dst, value, len);
-        }
+        FillRun(m_pixels + m_pos, run[0], len);
         m_pos += len;
         return true;
     }

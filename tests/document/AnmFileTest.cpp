@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cstring>
+#include <functional>
 #include <string>
 
 #include "DocTestUtil.h"
@@ -29,6 +31,35 @@ QByteArray DefaultBrushBytes() {
 QByteArray SmallFile() {
     return Header(2, 1, 1, 4, 2, 1, 3, 7) + I32(4) + I32(2) + RunBytes(255, 3) + RunBytes(0, 2) +
            RunBytes(128, 3) + I32(4) + I32(2) + RunBytes(10, 8) + Brushes();
+}
+
+// 12 frames of 512 x 256, enough pixels to be coded on worker threads; the alternating pixels
+// of frames 0 and 6 make records longer than one thread's piece of work.
+void MakeLargeAnimation(CLumvaneDoc& doc) {
+    MakeAnimation(doc, 512, 256, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    for (int f : {0, 6})
+        for (int i = 0; i < 512 * 256; ++i) doc.m_frames[f].GetData()[i] = i % 2 ? 0 : 255;
+    SetPixels(doc.m_frames[11], {0, 0, 7});
+}
+
+// Offsets of each frame record, then of the brush records, in a file with valid runs.
+std::vector<qsizetype> RecordOffsets(const QByteArray& file) {
+    auto u32 = [&](qsizetype at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(file[at])) |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(file[at + 1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(file[at + 2])) << 16 |
+               static_cast<std::uint32_t>(static_cast<unsigned char>(file[at + 3])) << 24;
+    };
+    std::vector<qsizetype> offsets;
+    qsizetype at = 32;
+    for (std::uint32_t f = 0; f < u32(0); ++f) {
+        offsets.push_back(at);
+        const std::uint64_t pixels = std::uint64_t{u32(at)} * u32(at + 4);
+        at += 8;
+        for (std::uint64_t done = 0; done < pixels; at += 5) done += u32(at + 1);
+    }
+    offsets.push_back(at);
+    return offsets;
 }
 
 // Loads through the framework's open path; returns the texts shown.
@@ -335,6 +366,13 @@ TEST(AnmFile, ValuesOutsideTheDataModelAreRejectedAndChangeNothing) {
         {"brush size 41", brushFile(9, 41)},
         {"empty file", QByteArray()},
         {"header only", Header(1, 0, 0, 4, 1, 0, 0, 9)},
+        // Checked against the file's size before anything is allocated for 50 GB of frames.
+        {"200 bytes announcing 500 frames of 10004 x 10000",
+         (Header(500, 0, 0, 10004, 10000, 0, 0, 9) + I32(10004) + I32(10000) +
+          RunBytes(255, 100040000u))
+             .leftJustified(200, '\0')},
+        {"one byte short of 3 records of one run each",
+         Header(3, 0, 0, 4, 1, 0, 0, 9) + QByteArray(3 * 13 + 80 - 1, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -346,6 +384,63 @@ TEST(AnmFile, ValuesOutsideTheDataModelAreRejectedAndChangeNothing) {
         EXPECT_EQ(result, 0);
         EXPECT_TRUE(Capture(doc) == before);
     }
+}
+
+TEST(AnmFile, FramesEncodedOnAllCoresAreTheRecordsWrittenOneByOne) {
+    CLumvaneDoc doc;
+    MakeLargeAnimation(doc);
+    QByteArray records;
+    QBuffer buf(&records);
+    buf.open(QIODevice::WriteOnly);
+    CArchive ar(&buf, CArchive::store);
+    for (int f = 0; f < 12; ++f) anm::StoreFrameRecord(ar, doc.m_frames[f]);
+    ar.Flush();
+    const QByteArray file = Store(doc);
+    EXPECT_TRUE(file.mid(32, file.size() - 32 - 80) == records);
+    EXPECT_EQ(file.size(), 32 + records.size() + 80);
+}
+
+TEST(AnmFile, DamagedFrameAnywhereIsFoundWhileDecodingOnAllCores) {
+    CLumvaneDoc src;
+    MakeLargeAnimation(src);
+    const QByteArray file = Store(src);
+    const std::vector<qsizetype> at = RecordOffsets(file);
+    ASSERT_EQ(at.size(), 13u);
+    ASSERT_GT(at[1] - at[0], 256 * 1024);
+    {
+        CLumvaneDoc doc;
+        EXPECT_TRUE(OpenBytes(doc, file).isEmpty());
+        for (int f = 0; f < 12; ++f) EXPECT_EQ(Pixels(doc.m_frames[f]), Pixels(src.m_frames[f]));
+    }
+    // The last run of frame f, one pixel longer or shorter; its size; a cut inside it.
+    auto rec = [&](int f) { return at[static_cast<std::size_t>(f)]; };
+    auto lastRun = [&](int f, int delta) {
+        QByteArray b = file;
+        const qsizetype len = rec(f + 1) - 4;
+        std::uint32_t n = 0;
+        std::memcpy(&n, b.constData() + len, 4);
+        return b.replace(len, 4, I32(static_cast<std::int32_t>(n) + delta));
+    };
+    struct Damage {
+        const char* name;
+        std::function<QByteArray(int)> make;
+    } damages[] = {
+        {"last run passes the end", [&](int f) { return lastRun(f, 1); }},
+        {"runs stop a pixel short", [&](int f) { return lastRun(f, -1); }},
+        {"other height", [&](int f) { return QByteArray(file).replace(rec(f) + 4, 4, I32(255)); }},
+        {"file ends inside", [&](int f) { return file.left(rec(f) + 8 + 5 * 3); }},
+    };
+    for (int f : {0, 6, 11})
+        for (const Damage& d : damages) {
+            SCOPED_TRACE(testing::Message() << d.name << " in frame " << f);
+            CLumvaneDoc doc;
+            MakeOpenAnimation(doc);
+            const DocState before = Capture(doc);
+            int result = 1;
+            EXPECT_EQ(OpenBytes(doc, d.make(f), &result), QStringList{"Unexpected file format."});
+            EXPECT_EQ(result, 0);
+            EXPECT_TRUE(Capture(doc) == before);
+        }
 }
 
 TEST(AnmFile, TruncatedAtEveryOffsetChangesNothing) {
@@ -363,7 +458,7 @@ TEST(AnmFile, TruncatedAtEveryOffsetChangesNothing) {
     }
 }
 
-TEST(AnmFile, FileNeedingMoreMemoryThanAvailableIsRefusedAndChangesNothing) {
+TEST(AnmFile, FramesThatCanNeverFitGetTheMemoryMessageAndChangeNothing) {
     struct LimitGuard {
         explicit LimitGuard(std::uint64_t bytes) { anm::SetLoadMemoryLimit(bytes); }
         ~LimitGuard() { anm::SetLoadMemoryLimit(0); }
@@ -373,21 +468,45 @@ TEST(AnmFile, FileNeedingMoreMemoryThanAvailableIsRefusedAndChangesNothing) {
     // 3 frames of 100 x 10 need (3 + 2) x 1000 bytes with the undo and copy images.
     CLumvaneDoc big;
     MakeAnimation(big, 100, 10, {1, 2, 3});
-    WriteAll(path, Store(big));
-    for (std::uint64_t limit : {std::uint64_t{4999}, std::uint64_t{5000}}) {
-        LimitGuard guard(limit);
+    const QByteArray small = Store(big);
+    // 500 white frames of the largest size: 6.6 KB holding 50 GB of pixels.
+    QByteArray huge = Header(500, 0, 0, 10004, 10000, 0, 0, 9);
+    for (int f = 0; f < 500; ++f) huge += I32(10004) + I32(10000) + RunBytes(255, 100040000u);
+    huge += Brushes();
+    const std::uint64_t machine = anm::LoadMemoryLimit();  // memory plus swap
+    ASSERT_GT(machine, 0u);
+    const QString noMemory = "There is not enough memory to open " + path + ".";
+    struct Case {
+        const char* name;
+        QByteArray file;
+        std::uint64_t limit;  // 0: the machine's
+        QString message;      // empty: it loads
+    } cases[] = {
+        {"one byte more than the limit", small, 4999, noMemory},
+        {"exactly the limit", small, 5000, QString()},
+        // Damage is found before memory is counted.
+        {"damaged beyond the limit", small.left(small.size() - 1), 4999, "Unexpected file format."},
+        {"more than memory and swap", huge, 0, noMemory},  // last: may skip
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.limit == 0 && machine >= 502ull * 100040000u) {
+            GTEST_SKIP() << "this machine could hold 500 frames of 10004 x 10000";
+        }
+        LimitGuard guard(c.limit);
+        WriteAll(path, c.file);
         CScriptedUi ui;
         CLumvaneDoc doc;
         MakeOpenAnimation(doc);
         const DocState before = Capture(doc);
         const int r = doc.OnOpenDocument(path);
-        if (limit < 5000) {
-            EXPECT_EQ(r, 0);
-            EXPECT_EQ(ui.Texts(), QStringList{"There is not enough memory to open " + path + "."});
-            EXPECT_TRUE(Capture(doc) == before);
-        } else {
-            EXPECT_EQ(r, 1);
+        EXPECT_EQ(r, c.message.isEmpty() ? 1 : 0);
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(ui.Texts().isEmpty());
             EXPECT_EQ(doc.m_nFrameCount, 3);
+        } else {
+            EXPECT_EQ(ui.Texts(), QStringList{c.message});
+            EXPECT_TRUE(Capture(doc) == before);
         }
     }
 }

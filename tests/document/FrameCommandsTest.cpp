@@ -1,6 +1,8 @@
 // Frame commands run as from the menu: the update rule first, then the handler.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DocTestUtil.h"
 #include "support/ScriptedUi.h"
 
@@ -62,6 +64,36 @@ TEST(FrameCommands, AddFrameInsertsWhiteAfterTheCurrent) {
         EXPECT_TRUE(h.doc.IsModified());
         EXPECT_EQ(h.view->hints, std::vector<int>{HINT_CURRENT_FRAME});
         EXPECT_TRUE(ui.m_messages.empty());
+    }
+}
+
+TEST(FrameCommands, DeletedFramesBufferGoesToTheNextAddedFrameAndNoneIsShared) {
+    // Frames made by New and Add Frame, and frames read from a file, come from one store.
+    CLumvaneDoc src;
+    MakeAnimation(src, 8, 2, {A, B, C, A});
+    const QByteArray file = Store(src);
+    for (bool loaded : {false, true}) {
+        SCOPED_TRACE(loaded ? "loaded" : "made");
+        CScriptedUi ui;
+        ui.m_answers = {IDYES};
+        CommandHarness h;
+        if (loaded)
+            Load(h.doc, file);
+        else
+            MakeAnimation(h.doc, 8, 2, {A, B, C, A});
+        h.doc.m_nCurrentFrame = 1;
+        const unsigned char* freed = h.doc.m_frames[1].GetData();
+        ASSERT_TRUE(h.Exec(ID_FRAMES_DELETEFRAME));
+        ASSERT_TRUE(h.Exec(ID_FRAMES_ADDFRAME));
+        EXPECT_EQ(h.Fills(), (std::vector<int>{A, C, W, A}));
+        EXPECT_EQ(h.doc.m_frames[2].GetData(), freed);
+        for (int i = 0; i < 40; ++i) ASSERT_TRUE(h.Exec(ID_FRAMES_ADDFRAME));
+        // No two frames' 16 bytes overlap.
+        std::vector<const unsigned char*> buffers;
+        for (int i = 0; i < h.doc.m_nFrameCount; ++i)
+            buffers.push_back(h.doc.m_frames[i].GetData());
+        std::sort(buffers.begin(), buffers.end());
+        for (std::size_t i = 1; i < buffers.size(); ++i) EXPECT_GE(buffers[i] - buffers[i - 1], 16);
     }
 }
 
