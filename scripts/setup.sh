@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when some are missing.
+# Further packages named as arguments are installed the same way (the packaging scripts).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev
-          pulseaudio pulseaudio-utils)
+          pulseaudio pulseaudio-utils "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

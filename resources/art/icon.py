@@ -1,7 +1,7 @@
 """The Lumvane application icon: a sheet on a light table with the blue onion-skin drawing of
 the previous frame showing through. Drawn with a few shapes, 4 x 4 supersampled.
 
-Run from this folder to regenerate ../lumvane-*.png.
+Run from this folder to regenerate ../lumvane-*.png (the hicolor sizes 16 to 256).
 """
 import math
 import os
@@ -82,7 +82,7 @@ def render(size, samples=4):
 
 def main():
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-    for size in (16, 32, 48, 128):
+    for size in (16, 24, 32, 48, 64, 128, 256):
         write_png(os.path.join(out, "lumvane-%d.png" % size), size, size, render(size))
 
 

@@ -60,17 +60,37 @@ QByteArray CFileTypeRegistration::MimeTypeXml() {
     return ReadResource(QStringLiteral(":/lumvane/lumvane.xml"));
 }
 
+QStringList CFileTypeRegistration::SystemDataDirs() {
+    QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+    if (dirs.isEmpty()) dirs = QStringLiteral("/usr/local/share/:/usr/share/");
+    return dirs.split(':', Qt::SkipEmptyParts);
+}
+
 QStringList CFileTypeRegistration::Register(const QString& dataDir, const QString& exePath,
-                                            bool runTools) {
+                                            bool runTools, const QStringList& systemDirs) {
     const QDir base(dataDir);
-    const QString desktop = base.filePath(QStringLiteral("applications/lumvane.desktop"));
-    const QString mime = base.filePath(QStringLiteral("mime/packages/lumvane.xml"));
-    const QString icon = base.filePath(QStringLiteral("icons/hicolor/48x48/apps/lumvane.png"));
+    const QString own = QFileInfo(dataDir).canonicalFilePath();
+    // Our own earlier copies do not count as installed, even when dataDir is on the list.
+    auto installed = [&](const QString& relative) {
+        for (const QString& dir : systemDirs) {
+            const QString canonical = QFileInfo(dir).canonicalFilePath();
+            if (!canonical.isEmpty() && canonical != own &&
+                QFileInfo::exists(QDir(dir).filePath(relative)))
+                return true;
+        }
+        return false;
+    };
+    const QString desktopName = QStringLiteral("applications/lumvane.desktop");
+    const QString mimeName = QStringLiteral("mime/packages/lumvane.xml");
+    const QString iconName = QStringLiteral("icons/hicolor/48x48/apps/lumvane.png");
     QStringList written;
-    if (WriteIfChanged(desktop, DesktopEntry(exePath))) written << desktop;
-    if (WriteIfChanged(mime, MimeTypeXml())) written << mime;
-    if (WriteIfChanged(icon, ReadResource(QStringLiteral(":/lumvane/lumvane-48.png"))))
-        written << icon;
+    auto write = [&](const QString& relative, const QByteArray& content) {
+        const QString path = base.filePath(relative);
+        if (!installed(relative) && WriteIfChanged(path, content)) written << path;
+    };
+    write(desktopName, DesktopEntry(exePath));
+    write(mimeName, MimeTypeXml());
+    write(iconName, ReadResource(QStringLiteral(":/lumvane/lumvane-48.png")));
     if (runTools && !written.isEmpty()) {
         RunIfPresent(QStringLiteral("update-desktop-database"),
                      base.filePath(QStringLiteral("applications")));

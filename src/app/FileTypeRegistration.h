@@ -15,8 +15,14 @@ class CFileTypeRegistration {
     // A path as one argument of a desktop entry's Exec line.
     static QString QuoteExecArgument(const QString& path);
 
-    // Writes each file that is missing or differs; returns the paths written. When something
-    // was written and runTools is set, the desktop's caches are refreshed by the usual tools
-    // if they are installed. Files that cannot be written are skipped without a message.
-    static QStringList Register(const QString& dataDir, const QString& exePath, bool runTools);
+    // The system's data folders (XDG_DATA_DIRS, or its default), where a package puts them.
+    static QStringList SystemDataDirs();
+
+    // Writes each file that is missing or differs; returns the paths written. A file that an
+    // installed package provides in one of systemDirs (other than dataDir) is left to the
+    // package: it is neither written nor overwritten. When something was written and runTools
+    // is set, the desktop's caches are refreshed by the usual tools if they are installed.
+    // Files that cannot be written are skipped without a message.
+    static QStringList Register(const QString& dataDir, const QString& exePath, bool runTools,
+                                const QStringList& systemDirs = SystemDataDirs());
 };

@@ -55,6 +55,10 @@ CommandLineParse ParseBatchCommandLine(const QStringList& args) {
             r.options.mode = CommandLineOptions::Help;
             return r;
         }
+        if (a == QLatin1String("--version")) {
+            r.options.mode = CommandLineOptions::Version;
+            return r;
+        }
         ours = ours || IsOurOption(a);
     }
     if (!ours) return r;
@@ -156,6 +160,7 @@ QString CommandLineHelp() {
         "       lumvane --export FORMAT --out DIR [--name NAME] [--start N] FILE.anm\n"
         "       lumvane --info FILE.anm\n"
         "       lumvane --help\n"
+        "       lumvane --version\n"
         "\n"
         "Without options the window opens (with FILE.anm when given). The options below run\n"
         "without a window or display.\n"
@@ -174,12 +179,17 @@ QString CommandLineHelp() {
         "                   window), eraser (on/off), draw-brush and erase-brush (brush indices\n"
         "                   0-9), and brush0 to brush9 as 'size S hardness H' (pixels, percent)\n"
         "  --help, -h       print this text\n"
+        "  --version        print the program's version\n"
         "\n"
         "Options take their value as the next argument or after '='. '--' ends the options.\n"
         "Export progress goes to standard error when it is a terminal.\n"
         "\n"
         "Exit status: 0 success; 1 the file could not be read, the directory is missing or not\n"
         "writable, or a file could not be written (files written before stay); 2 bad arguments.\n");
+}
+
+QString CommandLineVersion() {
+    return QStringLiteral("lumvane " LUMVANE_VERSION "\n");
 }
 
 int CConsoleUi::MessageBox(const QString& text, const QString&, unsigned type) {
@@ -291,6 +301,10 @@ int RunCommandLine(int argc, char** argv) {
     }
     if (parsed.options.mode == CommandLineOptions::Help) {
         Print(stdout, CommandLineHelp());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (parsed.options.mode == CommandLineOptions::Version) {
+        Print(stdout, CommandLineVersion());
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     // A core application only: no window system is needed or touched.

@@ -7,7 +7,7 @@
 
 // What the arguments ask for. Mode None: not a command-line mode, the window starts.
 struct CommandLineOptions {
-    enum Mode { None, Help, Info, Export };
+    enum Mode { None, Help, Info, Export, Version };
     Mode mode = None;
     int format = 0;        // ExportFormat
     QString outDir;        // as given
@@ -27,9 +27,11 @@ struct CommandLineParse {
 // the command runs.
 CommandLineParse ParseBatchCommandLine(const QStringList& args);
 QString CommandLineHelp();
+// "lumvane" and the version, one line.
+QString CommandLineVersion();
 
-// Runs --help, --info or --export without a display and returns the exit status (0 success,
-// 1 failure, 2 bad arguments), or -1 when the arguments ask for the window. Call it before
+// Runs --help, --version, --info or --export without a display and returns the exit status (0
+// success, 1 failure, 2 bad arguments), or -1 when the arguments ask for the window. Call it before
 // any QApplication exists.
 int RunCommandLine(int argc, char** argv);
 

@@ -246,7 +246,8 @@ TEST_F(StartupTest, FileTypeIsWrittenOnlyWhenMissingOrChanged) {
     LumvaneInitResources();
     const QString data = dir.filePath(QStringLiteral("share"));
     const QString exe = QStringLiteral("/opt/lumvane/bin/lumvane");
-    const QStringList first = CFileTypeRegistration::Register(data, exe, false);
+    const QStringList none = {dir.filePath(QStringLiteral("usr"))};
+    const QStringList first = CFileTypeRegistration::Register(data, exe, false, none);
     EXPECT_EQ(first.size(), 3);
     const QString desktop = data + QStringLiteral("/applications/lumvane.desktop");
     const QString mime = data + QStringLiteral("/mime/packages/lumvane.xml");
@@ -265,10 +266,36 @@ TEST_F(StartupTest, FileTypeIsWrittenOnlyWhenMissingOrChanged) {
     EXPECT_TRUE(xml.contains(QStringLiteral("<comment>Lumvane Animation Document</comment>")));
     EXPECT_TRUE(QFile::exists(data + QStringLiteral("/icons/hicolor/48x48/apps/lumvane.png")));
 
-    EXPECT_TRUE(CFileTypeRegistration::Register(data, exe, false).isEmpty());
-    // Another place of the program rewrites the entry and nothing else.
-    EXPECT_EQ(CFileTypeRegistration::Register(data, QStringLiteral("/usr/bin/lumvane"), false),
-              QStringList{desktop});
+    EXPECT_TRUE(CFileTypeRegistration::Register(data, exe, false, none).isEmpty());
+    // Another place of the program rewrites the entry and nothing else; the user's own folder
+    // on the system list does not make its copies installed ones.
+    EXPECT_EQ(
+        CFileTypeRegistration::Register(data, QStringLiteral("/usr/bin/lumvane"), false, {data}),
+        QStringList{desktop});
+}
+
+TEST_F(StartupTest, FileTypeFilesThatAPackageInstalledAreNeitherWrittenNorOverwritten) {
+    LumvaneInitResources();
+    const QString data = dir.filePath(QStringLiteral("share"));
+    const QString usr = dir.filePath(QStringLiteral("usr/share"));
+    const QString exe = QStringLiteral("/opt/lumvane/bin/lumvane");
+    // Here the package has the entry and the icon; the MIME type is missing.
+    for (const char* name :
+         {"applications/lumvane.desktop", "icons/hicolor/48x48/apps/lumvane.png"}) {
+        const QString path = usr + '/' + name;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("installed");
+    }
+    const QStringList dirs = {dir.filePath(QStringLiteral("missing")), usr};
+    EXPECT_EQ(CFileTypeRegistration::Register(data, exe, false, dirs),
+              QStringList{data + QStringLiteral("/mime/packages/lumvane.xml")});
+    EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("/applications")));
+    EXPECT_FALSE(QFileInfo::exists(data + QStringLiteral("/icons")));
+    QFile installed(usr + QStringLiteral("/applications/lumvane.desktop"));
+    ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+    EXPECT_EQ(installed.readAll(), QByteArray("installed"));
 }
 
 TEST(FileType, ExecArgumentsAreQuotedByTheDesktopEntryRules) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,9 @@ TEST(CommandLine, ParsesModesAndReportsEveryError) {
         {{"--help"}, M::Help, ""},
         {{"-h"}, M::Help, ""},
         {{"--export", "png", "--help"}, M::Help, ""},
+        {{"--version"}, M::Version, ""},
+        {{"--info", "a.anm", "--version"}, M::Version, ""},
+        {{"--", "--version"}, M::None, ""},
         {{"--info", "walk.anm"}, M::Info, ""},
         {{"walk.anm", "--info"}, M::Info, ""},
         {{"--info", "--", "-odd.anm"}, M::Info, ""},
@@ -209,6 +213,11 @@ TEST(CommandLineProgram, HelpAndArgumentErrors) {
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out, CommandLineHelp());
     EXPECT_TRUE(help.err.isEmpty());
+    const RunResult version = Lumvane({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, CommandLineVersion());
+    EXPECT_TRUE(QRegularExpression("^lumvane \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch())
+        << version.out.toStdString();
     const RunResult bad = Lumvane({"--export", "png", "--out", "d", "a.anm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err,
