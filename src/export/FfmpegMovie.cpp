@@ -150,20 +150,26 @@ class SoundFeed {
         return ret;
     }
 
-    // Converts the sound of the frames before `frame` that is not converted yet.
+    // Converts the sound of the frames before `frame` that is not converted yet, in pieces of
+    // bounded size whatever the rates.
     int FeedUpTo(int frame) {
         const std::int64_t end = SoundBytesOfFrames(std::min(frame, m_frames), m_inRate, m_fps);
-        if (end <= m_inDone) return 0;
-        m_in.resize(static_cast<std::size_t>(end - m_inDone));
-        for (std::int64_t i = m_inDone; i < end; ++i)
-            m_in[static_cast<std::size_t>(i - m_inDone)] =
-                i < m_trackBytes && m_track ? m_track[i] : 128;
-        m_inDone = end;
-        if (!m_swr) {
-            for (const unsigned char v : m_in) Push((static_cast<int>(v) - 128) / 128.0f);
-            return 0;
+        while (m_inDone < end) {
+            const std::int64_t piece = std::min<std::int64_t>(end - m_inDone, kPiece);
+            m_in.resize(static_cast<std::size_t>(piece));
+            for (std::int64_t i = 0; i < piece; ++i) {
+                const std::int64_t at = m_inDone + i;
+                m_in[static_cast<std::size_t>(i)] =
+                    at < m_trackBytes && m_track ? m_track[at] : 128;
+            }
+            m_inDone += piece;
+            if (!m_swr) {
+                for (const unsigned char v : m_in) Push((static_cast<int>(v) - 128) / 128.0f);
+            } else if (const int ret = Resample(m_in.data(), static_cast<int>(piece)); ret < 0) {
+                return ret;
+            }
         }
-        return Resample(m_in.data(), static_cast<int>(m_in.size()));
+        return 0;
     }
 
     // The resampler's tail, then exactly the playback length at the codec's rate.
@@ -194,6 +200,8 @@ class SoundFeed {
     }
 
   private:
+    static constexpr std::int64_t kPiece = 1 << 16;
+
     void Push(float v) {
         m_queue.push_back(v);
         ++m_pushed;
