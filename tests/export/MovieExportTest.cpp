@@ -415,6 +415,10 @@ TEST(MovieExport, BadSettingsAndUnwritablePlacesAreRefusedWithTheirTexts) {
         EXPECT_EQ(Listing(dir.path()), "folder dir\n");
         other.Create(64, 47);
     }
+    // Failures of FFmpeg itself, which these files cannot provoke.
+    EXPECT_EQ(MovieTextNoEncoder("libx264"), "The libx264 encoder is not available.");
+    EXPECT_EQ(MovieTextEncodeFailed("Invalid argument"),
+              "Could not encode the movie: Invalid argument");
 }
 
 TEST(MovieExport, CancelLeavesNoPartialMovieAndAnOlderFileAsItWas) {
