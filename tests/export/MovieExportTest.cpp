@@ -467,8 +467,9 @@ TEST(MovieExport, CancelLeavesNoPartialMovieAndAnOlderFileAsItWas) {
 }
 
 // A disk that fills while the movie is written: a file-size limit (with SIGXFSZ ignored, as the
-// program does) at half the movie and just short of its end (the index written last), and a
-// tiny tmpfs where mounting is permitted. No partial movie; for images the files before stay.
+// program does) at half the movie and short of its end (in the index, written last), and a tiny
+// tmpfs where mounting is permitted. No partial movie; for images the files before stay. x264's
+// frame threads make the size vary by some bytes from run to run, hence the margin at the end.
 TEST(MovieExport, FullDiskLeavesNoPartialMovie) {
     Animation anim(80, 60, 20, true);
     LoadTrack(anim.doc, 22050, 30000);
@@ -485,7 +486,8 @@ TEST(MovieExport, FullDiskLeavesNoPartialMovie) {
             const char* name;
             qint64 fileSize;  // 0: a tmpfs
         };
-        const Limit limits[] = {{"half", whole / 2}, {"all but the end", whole - 8}, {"tmpfs", 0}};
+        const Limit limits[] = {
+            {"half", whole / 2}, {"all but the end", whole - 256}, {"tmpfs", 0}};
         for (const Limit& limit : limits) {
             SCOPED_TRACE(QString("%1, %2").arg(MovieExtension(format), limit.name).toStdString());
             if (!limit.fileSize && !tmpfs) continue;
@@ -504,6 +506,7 @@ TEST(MovieExport, FullDiskLeavesNoPartialMovie) {
                        Listing(dir.path());
             });
             ASSERT_TRUE(r.exited && r.code == 0) << r.How();
+            SCOPED_TRACE("the whole file has " + std::to_string(whole) + " bytes");
             if (format != MovieFormat::Png) {
                 EXPECT_EQ(r.report,
                           QString("0 Error writing file %1!: Disk Full or Write Protected\n")
