@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev
+          libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
           pulseaudio pulseaudio-utils "$@")
 missing=()
 for p in "${packages[@]}"; do

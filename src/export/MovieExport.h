@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class CLumvaneDoc;
+class GrayImage;
+
+// The movie formats in the order a chooser lists them.
+enum class MovieFormat : int { Mp4 = 0, WebM = 1, Gif = 2, Png = 3 };
+
+// What one movie export needs, whether it comes from a dialog or from the command line.
+struct MovieSettings {
+    MovieFormat format = MovieFormat::Mp4;
+    int fps = 25;              // 1..100
+    QString outputPath;        // the movie file; for PNG images the folder
+    QString sequenceName;      // PNG images: letters only, may be empty
+    unsigned startNumber = 1;  // PNG images: number of the first file
+    bool includeSound = true;  // MP4 and WebM, when the source has a track
+};
+
+constexpr int kMinMovieFps = 1;
+constexpr int kMaxMovieFps = 100;
+
+// The pictures and the sound track of one movie, borrowed for the length of the export.
+struct MovieSource {
+    std::vector<const GrayImage*> frames;  // one size, stored bottom-up
+    const unsigned char* sound = nullptr;  // 8-bit unsigned mono PCM; null without a track
+    std::int64_t soundBytes = 0;
+    int soundRate = -1;  // samples per second
+};
+// The document's frames and its loaded sound track.
+MovieSource MovieSourceOf(const CLumvaneDoc& doc);
+
+// Runs before frame `frame` (0-based) of `count` is written; false cancels the export.
+using MovieProgress = std::function<bool(int frame, int count)>;
+
+enum MovieResult : int { MOVIE_FAILED = 0, MOVIE_DONE = 1, MOVIE_CANCELLED = -1 };
+
+// Writes the movie. A failed or cancelled movie file leaves nothing behind (an older file of the
+// same name stays as it was); PNG files written before a failure or Cancel stay. On failure and
+// Cancel *error receives the text to show.
+int ExportMovie(const MovieSource& source, const MovieSettings& settings,
+                const MovieProgress& progress, QString* error);
+int ExportMovie(const CLumvaneDoc& doc, const MovieSettings& settings,
+                const MovieProgress& progress, QString* error);
+
+// The file extension of a format, without the dot: "mp4", "webm", "gif", "png".
+QString MovieExtension(MovieFormat format);
+// walk0001.png, ..., walk10000.png: the numbering of the Targa export.
+QString MovieImageFileName(const QString& folder, const QString& name, unsigned number);
+
+// The failure texts.
+QString MovieTextWriteError(const QString& file);  // "Error writing file %1!: Disk Full or ..."
+QString MovieTextCancelled(const QString& file);   // "Export cancelled. %1 was not written."
+QString MovieTextImagesCancelled(int written, int count);  // "Export cancelled after ..."
+QString MovieTextNoFrames();                               // "There are no frames to export."
+QString MovieTextFramesDiffer();  // "The frames of the animation differ in size."
+QString MovieTextBadFps();        // "The frame rate must be between 1 and 100."
+QString MovieTextNoEncoder(const QString& encoder);    // "The %1 encoder is not available."
+QString MovieTextEncodeFailed(const QString& reason);  // "Could not encode the movie: %1"
