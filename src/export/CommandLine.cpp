@@ -50,7 +50,8 @@ CommandLineParse ParseBatchCommandLine(const QStringList& args) {
     const qsizetype end = args.indexOf(QStringLiteral("--"));
     const QStringList options = end < 0 ? args : args.mid(0, end);
     bool ours = false;
-    for (const QString& a : options) {
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        const QString& a = options[i];
         if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             r.options.mode = CommandLineOptions::Help;
             return r;
@@ -60,6 +61,8 @@ CommandLineParse ParseBatchCommandLine(const QStringList& args) {
             return r;
         }
         ours = ours || IsOurOption(a);
+        // An option's value is never an option: "--out -h" names a folder called "-h".
+        if (IsValueOption(a)) ++i;
     }
     if (!ours) return r;
 

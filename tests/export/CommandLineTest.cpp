@@ -149,6 +149,25 @@ TEST(CommandLine, ExportOptionsAndDefaults) {
          "abcdefghijklmnopqrstuvwxy",
          1,
          "-a.anm"},
+        // An option's value is never taken for an option.
+        {{"--export", "tsd", "--out", "-h", "walk.anm"},
+         EXPORT_DRAWING,
+         "-h",
+         "walk",
+         1,
+         "walk.anm"},
+        {{"--out", "--help", "--export", "tsd", "walk.anm"},
+         EXPORT_DRAWING,
+         "--help",
+         "walk",
+         1,
+         "walk.anm"},
+        {{"--export", "tsd", "--out", "--version", "walk.anm"},
+         EXPORT_DRAWING,
+         "--version",
+         "walk",
+         1,
+         "walk.anm"},
     };
     for (const Case& c : cases) {
         const CommandLineParse p = ParseBatchCommandLine(c.args);
