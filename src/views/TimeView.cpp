@@ -29,6 +29,23 @@ void VerticalLine(QPainter& p, int x, int y0, int y1, int width, const QColor& c
 void HorizontalLine(QPainter& p, int x0, int x1, int y, int width, const QColor& c) {
     p.fillRect(x0, y - width / 2, x1 - x0, width, c);
 }
+
+constexpr int kNumberHeight = 13;
+constexpr int kNumberAverageWidth = 5;
+
+// Thin, 13 pixels high and 5 pixels wide on average, so that three digits fit a cell: the
+// face's own proportions are narrowed to that width.
+QFont NumberFont() {
+    QFont font;
+    font.setPixelSize(kNumberHeight);
+    font.setWeight(QFont::Thin);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    if (const int avg = QFontMetrics(font).averageCharWidth(); avg > 0)
+        font.setStretch(qBound(25, kNumberAverageWidth * 100 / avg, 200));
+    return font;
+}
 }  // namespace
 
 CTimeView::CTimeView(QWidget* parent, const CViewContext& context)
@@ -95,32 +112,34 @@ void CTimeView::OnSize(int cx, int) {
 }
 
 void CTimeView::OnHScroll(int code, int pos) {
+    const int maxFirst = std::max(0, m_nMaxFirstFrame);
     int first = m_nFirstFrame;
     bool moved = true;
     switch (code) {
+        // Each bound on its own: a first frame beyond the limit (frames were deleted) steps left
+        // from where it is, and only a step right or the thumb brings it back into range.
         case SB_LINELEFT:
-            first -= 1;
+            first = std::max(first - 1, 0);
             break;
         case SB_LINERIGHT:
-            first += 1;
+            first = std::min(first + 1, maxFirst);
             break;
         case SB_PAGELEFT:
-            first -= kPageStep;
+            first = std::max(first - kPageStep, 0);
             break;
         case SB_PAGERIGHT:
-            first += kPageStep;
+            first = std::min(first + kPageStep, maxFirst);
             break;
         case SB_THUMBPOSITION:
         case SB_THUMBTRACK:
-            first = pos;
+            first = std::clamp(pos, 0, maxFirst);
             break;
         default:
             moved = false;
             break;
     }
     if (moved) {
-        // Also pulls a first frame left beyond the limit by deleted frames back into range.
-        m_nFirstFrame = std::clamp(first, 0, std::max(0, m_nMaxFirstFrame));
+        m_nFirstFrame = first;
         viewport()->update();
     }
     QScrollBar* bar = horizontalScrollBar();
@@ -217,12 +236,7 @@ void CTimeView::OnDraw(QImage& image) const {
     const int frameCount = doc ? doc->m_nFrameCount : 0;
     const int n = std::min(frameCount - m_nFirstFrame, m_nVisibleCells);
 
-    QFont font;
-    font.setPixelSize(13);
-    font.setWeight(QFont::Thin);
-    font.setItalic(false);
-    font.setUnderline(false);
-    font.setStrikeOut(false);
+    const QFont font = NumberFont();
     p.setFont(font);
     const QFontMetrics metrics(font);
     p.setPen(Qt::black);
@@ -237,8 +251,8 @@ void CTimeView::OnDraw(QImage& image) const {
                 p.fillRect(x, 1, 18, 18, kOnionBox);
         }
         const QString text = QString::number(f + 1);
-        // Opaque text: the cell of the text keeps the strip's gray even inside an onion box.
-        p.fillRect(x, 0, metrics.horizontalAdvance(text), metrics.height(), kBackground);
+        // Opaque text: the text's band keeps the strip's gray even inside an onion box.
+        p.fillRect(x, 0, metrics.horizontalAdvance(text), kNumberHeight, kBackground);
         p.drawText(x, metrics.ascent(), text);
         VerticalLine(p, x - 1, 0, H, 1, kLineGray);
     }

@@ -193,6 +193,11 @@ TEST(TimeView, ScrollCodes) {
         {7, V::SB_LEFT, 0, 7, false},
         {7, V::SB_RIGHT, 0, 7, false},
         {7, V::SB_ENDSCROLL, 300, 7, false},
+        // A first frame beyond the limit (frames were deleted) steps left from where it is.
+        {700, V::SB_LINELEFT, 0, 699, true},
+        {700, V::SB_PAGELEFT, 0, 690, true},
+        {700, V::SB_LINERIGHT, 0, 480, true},
+        {700, V::SB_PAGERIGHT, 0, 480, true},
     };
     Strip s(500);
     ASSERT_EQ(s.view.m_nMaxFirstFrame, 480);
@@ -203,7 +208,7 @@ TEST(TimeView, ScrollCodes) {
         const int before = s.Paints();
         s.view.OnHScroll(c.code, c.pos);
         EXPECT_EQ(s.view.m_nFirstFrame, c.expected);
-        EXPECT_EQ(s.view.horizontalScrollBar()->value(), c.expected);
+        EXPECT_EQ(s.view.horizontalScrollBar()->value(), std::min(c.expected, 480));
         EXPECT_EQ(s.Paints() > before, c.repaint);
     }
 }
@@ -319,6 +324,32 @@ TEST(TimeView, StripLayoutPixels) {
                 if (c != kBg && qRed(c) == qGreen(c) && qGreen(c) == qBlue(c)) ++ink;
             }
         EXPECT_GT(ink, 3) << "number of cell " << cell;
+    }
+}
+
+// Three-digit numbers stay inside their 20-pixel cell, and their 13-pixel band leaves the rows
+// of the onion box below it in the box's colour.
+TEST(TimeView, ThreeDigitNumbersFitTheirCell) {
+    for (int frame : {100, 255, 500}) {
+        SCOPED_TRACE(testing::Message() << "frame " << frame);
+        Strip s(frame);
+        s.view.m_nFirstFrame = frame - 1;  // the last frame alone, in cell 0
+        s.doc.m_bOnionSkin = 1;
+        s.doc.m_nOnionCount = 1;
+        s.doc.m_onionFrames[0] = frame - 1;
+        const QImage img = s.Render(400, 60);
+        int ink = 0;
+        for (int y = 0; y < 13; ++y)
+            for (int x = 0; x < 60; ++x) {
+                const QRgb c = img.pixel(x, y);
+                if (c == kBg || c == kOnion || c == kGray || qRed(c) != qBlue(c)) continue;
+                ++ink;
+                EXPECT_LT(x, 19) << "ink beyond the cell at " << x << "," << y;
+            }
+        EXPECT_GT(ink, 10);
+        for (int y = 13; y <= 18; ++y)
+            for (int x = 1; x <= 18; ++x)
+                EXPECT_EQ(img.pixel(x, y), kOnion) << "onion box at " << x << "," << y;
     }
 }
 
