@@ -66,11 +66,14 @@ std::vector<QRect> CLumvaneView::MarginRects() const {
 }
 
 void CLumvaneView::OnEraseBkgnd(QPainter& painter) {
-    RecomputeOffsets();
     if (!HasAnimation()) {
+        RecomputeOffsets();
         painter.fillRect(viewport()->rect(), MarginColour(this));
         return;
     }
+    // A frame that fills the pane (both offsets 0) leaves no margin worth a fill.
+    if (m_nOffsetX == 0 && m_nOffsetY == 0) return;
+    RecomputeOffsets();
     for (const QRect& r : MarginRects()) painter.fillRect(r, MarginColour(this));
 }
 

@@ -237,6 +237,24 @@ TEST_F(ViewTest, OffsetsAndMarginsOfACentredFrame) {
     EXPECT_EQ(view->ScrollPosition(), QPoint(0, 0));
 }
 
+TEST_F(ViewTest, BothOffsetsZeroFillNoMargin) {
+    MakeAnimation(100, 50);
+    for (auto [w, h, filled] : {std::tuple{101, 51, false}, std::tuple{100, 50, false},
+                                std::tuple{102, 50, true}, std::tuple{100, 53, true}}) {
+        ShowView(w, h);
+        ASSERT_EQ(Pane()->size(), QSize(w, h));
+        QImage surface(w, h, QImage::Format_RGB32);
+        surface.fill(Qt::magenta);
+        QPainter painter(&surface);
+        view->OnEraseBkgnd(painter);
+        painter.end();
+        int changed = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) changed += surface.pixel(x, y) != QColor(Qt::magenta).rgb();
+        EXPECT_EQ(changed > 0, filled) << w << " x " << h;
+    }
+}
+
 TEST_F(ViewTest, FrameWiderThanPaneHasNegativeOffsetAndNoSideMargins) {
     MakeAnimation(640, 100);
     ShowView(500, 400);
