@@ -98,7 +98,9 @@ void CLumvaneView::keyPressEvent(QKeyEvent* e) {
             return;
         }
     }
-    QAbstractScrollArea::keyPressEvent(e);
+    // Arrows and page keys that no command took do not scroll the pane: the window's commands
+    // own them, and the scroll bars are for the pointer.
+    QWidget::keyPressEvent(e);
 }
 
 void CLumvaneView::keyReleaseEvent(QKeyEvent* e) {

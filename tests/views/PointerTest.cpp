@@ -87,6 +87,19 @@ TEST_F(ViewTest, MovesWithoutButtonOnlyTrackThePointer) {
     EXPECT_EQ(doc.m_bUndoValid, 0);
 }
 
+TEST_F(ViewTest, KeysNoCommandTookDoNotScrollThePane) {
+    MakeAnimation(800, 600);  // larger than the pane: both bars can scroll
+    ShowView(300, 200);
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->minimum() + 50);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->minimum() + 50);
+    const QPoint before = view->ScrollPosition();
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp,
+                        Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End}) {
+        QTest::keyClick(view.get(), key);
+        EXPECT_EQ(view->ScrollPosition(), before) << "key " << key;
+    }
+}
+
 TEST_F(ViewTest, SpaceSwapsStampAndMode) {
     RelayRecorder relay;
     context.relay = &relay;
