@@ -73,9 +73,10 @@ CStartDlg::CStartDlg(QWidget* parent) : CDialog(QStringLiteral("Lumvane"), paren
     layout->setSpacing(DluX(7));
     auto* create = new QPushButton(QStringLiteral("Create New Animation"), this);
     auto* open = new QPushButton(QStringLiteral("Open Existing Animation"), this);
+    // The focused button is the default one: Return and Enter press it, as Space does.
     for (QPushButton* b : {create, open}) {
         b->setMinimumSize(DluX(82), DluY(23));
-        b->setAutoDefault(false);
+        b->setAutoDefault(true);
         layout->addWidget(b);
     }
     RegisterButton(IDC_CREATE_NEW, create);

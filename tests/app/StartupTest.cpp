@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 
 #include "AppFixture.h"
 #include "app/FileTypeRegistration.h"
@@ -133,6 +134,34 @@ TEST_F(StartupTest, StartDialogButtonsSetTheirFlagAndEndWithNeitherOkNorCancel) 
     EXPECT_EQ(dlg.GetItemText(IDC_OPEN_EXISTING), QStringLiteral("Open Existing Animation"));
     EXPECT_EQ(dlg.GetDlgItem(IDOK), nullptr);
     EXPECT_EQ(dlg.GetDlgItem(IDCANCEL), nullptr);
+}
+
+TEST_F(StartupTest, StartDialogKeysPressTheFocusedButton) {
+    struct Case {
+        int focus;
+        Qt::Key key;
+        int create, open;
+        bool ended;
+    } cases[] = {
+        {IDC_CREATE_NEW, Qt::Key_Return, 1, 0, true},
+        {IDC_OPEN_EXISTING, Qt::Key_Return, 0, 1, true},
+        {IDC_CREATE_NEW, Qt::Key_Enter, 1, 0, true},
+        {IDC_OPEN_EXISTING, Qt::Key_Enter, 0, 1, true},
+        {IDC_OPEN_EXISTING, Qt::Key_Space, 0, 1, true},
+        {IDC_CREATE_NEW, Qt::Key_Escape, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "key " << c.key << " on " << c.focus);
+        CStartDlg dlg;
+        dlg.show();
+        dlg.activateWindow();
+        QWidget* button = dlg.GetDlgItem(c.focus);
+        button->setFocus();
+        QTest::keyClick(button, c.key);
+        EXPECT_EQ(dlg.m_bCreateNew, c.create);
+        EXPECT_EQ(dlg.m_bOpenExisting, c.open);
+        EXPECT_EQ(dlg.IsEnded(), c.ended);
+    }
 }
 
 TEST_F(StartupTest, DisclaimerTextsButtonsAndNoCloseBox) {
