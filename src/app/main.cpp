@@ -4,8 +4,10 @@
 #include "app/LumvaneApp.h"
 #include "app/SingleInstance.h"
 #include "export/CommandLine.h"
+#include "framework/Process.h"
 
 int main(int argc, char** argv) {
+    AfxInitProcess();
     // --export, --info, --help and --version run without a window or display.
     if (const int status = RunCommandLine(argc, argv); status >= 0) return status;
     QApplication qapp(argc, argv);

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <csignal>
 #include <cstdio>
 
 #include "document/LumvaneDoc.h"
@@ -276,8 +275,6 @@ int RunExport(const CommandLineOptions& o) {
     }
     CLumvaneDoc doc;
     if (!LoadAnimation(doc, o.file)) return 1;
-    // Past a file-size limit a write should fail and be reported, not end the process.
-    std::signal(SIGXFSZ, SIG_IGN);
     const ExportSettings settings{WithTrailingSeparator(o.outDir), o.sequenceName, o.startNumber,
                                   o.format};
     const bool tty = ::isatty(STDERR_FILENO) == 1;

@@ -1,5 +1,7 @@
 // The command-line modes: every argument error, and the program run without a display.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -202,11 +204,19 @@ struct RunResult {
 };
 
 // The program with no display at all: a window would fail to start.
-RunResult Lumvane(const QStringList& args) {
+// Runs the program; fileSizeLimit > 0 starts it under that file-size limit (ulimit -f), with
+// the signal of a write past it left as the program's own start-up sets it.
+RunResult Lumvane(const QStringList& args, rlim_t fileSizeLimit = 0) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(v);
     p.setProcessEnvironment(env);
+    if (fileSizeLimit > 0)
+        p.setChildProcessModifier([fileSizeLimit] {
+            signal(SIGXFSZ, SIG_DFL);
+            const rlimit lim{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &lim);
+        });
     p.start(QStringLiteral(LUMVANE_EXE), args);
     EXPECT_TRUE(p.waitForFinished(60000));
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -100,
@@ -292,6 +302,27 @@ TEST(CommandLineProgram, UnwritableDirectory) {
 }
 
 // From an animation the program saved to the exact bytes of every export format.
+// The program's start-up, not the test, makes a write past the file-size limit fail: the
+// export reports it and ends with status 1 instead of being killed by the signal.
+TEST(CommandLineProgram, FileSizeLimitIsReportedNotFatal) {
+    QTemporaryDir dir, out;
+    const QString anm = dir.path() + "/walk.anm";
+    {
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        ASSERT_EQ(doc.CreateAnimation(200, 100), 1);
+        ASSERT_EQ(doc.OnSaveDocument(anm), 1);
+    }
+    const RunResult r = Lumvane({"--export", "tga-gray", "--out", out.path(), anm}, 5000);
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    const QString file = out.path() + "/walk0001.tga";
+    EXPECT_EQ(r.err.toStdString(),
+              ("lumvane: Error writing file " + file +
+               "!: Disk Full or Write Protected\nlumvane: " + ExportTextDiskProblem() + "\n")
+                  .toStdString());
+    EXPECT_EQ(QFileInfo(file).size(), 5000);
+}
+
 TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
     QTemporaryDir dir;
     const QString anm = dir.path() + "/walk.anm";

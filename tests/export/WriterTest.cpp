@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "raster/GrayImage.h"
+#include "support/ChildProcess.h"
 
 namespace {
 using Bytes = std::vector<unsigned char>;
@@ -217,9 +218,7 @@ TEST(Writers, FileSizeLimitLeavesThePartialFileAndOneMessage) {
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            signal(SIGXFSZ, SIG_IGN);
-            rlimit lim{kLimit, kLimit};
-            setrlimit(RLIMIT_FSIZE, &lim);
+            LimitFileSize(kLimit);
             int reports = 0;
             const WriteErrorSink sink = [&](const std::string& t) {
                 if (t == Message(path)) ++reports;

@@ -1,0 +1,7 @@
+#include "framework/Process.h"
+
+#include <csignal>
+
+void AfxInitProcess() {
+    std::signal(SIGXFSZ, SIG_IGN);
+}
