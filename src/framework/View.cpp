@@ -10,6 +10,12 @@ CView::~CView() {
 
 void CView::OnUpdate(CView*, int, void*) {}
 
+bool CView::DocumentLocked() {
+    QWidget* widget = GetWidget();
+    auto* frame = widget ? qobject_cast<CFrameWnd*>(widget->window()) : nullptr;
+    return frame && frame->CommandsBlocked();
+}
+
 bool CView::OnCmdMsg(int id, CmdPhase phase, CCmdUI* pCmdUI) {
     if (DispatchOwn(id, phase, pCmdUI)) return true;
     return m_pDocument && m_pDocument->OnCmdMsg(id, phase, pCmdUI);

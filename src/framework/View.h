@@ -15,6 +15,9 @@ class CView : public CCmdTarget {
     virtual QWidget* GetWidget() = 0;
     // Own table first, then the document's.
     bool OnCmdMsg(int id, CmdPhase phase, CCmdUI* pCmdUI) override;
+    // Whether a loop of the program's own (playback, export) runs in the view's window: its
+    // commands are blocked, and the view's own input changes nothing in the document either.
+    bool DocumentLocked();
 
     CDocument* m_pDocument = nullptr;  // set by CDocument::AddView
 };

@@ -5,11 +5,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScrollBar>
+#include <QSplitterHandle>
 #include <chrono>
 #include <thread>
 
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
+#include "framework/View.h"
 
 namespace {
 
@@ -34,8 +37,10 @@ class CSteadyClock : public IPlaybackClock {
 };
 
 // Keeps the window alive but the document untouched while the loop runs: the first ordinary
-// key press stops playback and is swallowed, commands are ignored, pointer input reaches only
-// menus (and a modal box, should one appear), and a close request is recorded as a stop.
+// key press stops playback and is swallowed, commands are ignored, and a close request is
+// recorded as a stop. Pointer input reaches menus, scroll bars, the splitter and the views
+// (and a modal box, should one appear): the views change nothing in the document while
+// commands are blocked, and a button release still ends their drags.
 class CPlaybackGuard : public QObject {
   public:
     explicit CPlaybackGuard(CFrameWnd* frame) : m_frame(frame) {
@@ -112,8 +117,10 @@ class CPlaybackGuard : public QObject {
         auto* w = qobject_cast<QWidget*>(o);
         if (!w) return true;
         if (InModal(o)) return true;
+        if (qobject_cast<QScrollBar*>(w) || qobject_cast<QSplitterHandle*>(w)) return true;
         for (QWidget* p = w; p; p = p->parentWidget())
-            if (qobject_cast<QMenu*>(p) || qobject_cast<QMenuBar*>(p)) return true;
+            if (qobject_cast<QMenu*>(p) || qobject_cast<QMenuBar*>(p) || dynamic_cast<CView*>(p))
+                return true;
         return false;
     }
 

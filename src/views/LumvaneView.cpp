@@ -74,7 +74,7 @@ void CLumvaneView::OnUpdate(CView*, int hint, void*) {
 }
 
 void CLumvaneView::RunCommand(int id) {
-    if (auto* f = qobject_cast<CFrameWnd*>(window()); f && f->CommandsBlocked()) return;
+    if (DocumentLocked()) return;
     CCmdUI ui(id);
     if (!OnCmdMsg(id, CmdPhase::Update, &ui) || !ui.m_bEnableChanged)
         ui.Enable(OnCmdMsg(id, CmdPhase::Query, nullptr));

@@ -65,7 +65,9 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     const int vx = pos.x() - m_nOffsetX;
     const int vy = pos.y() - m_nOffsetY;
-    if (e->modifiers() & Qt::ControlModifier) {
+    if (DocumentLocked()) {
+        // Playback runs: the press starts nothing, but later moves start from here.
+    } else if (e->modifiers() & Qt::ControlModifier) {
         m_bScrubbing = 1;
         m_nDragStartFrame = doc->m_nCurrentFrame;
     } else if (doc->m_bBoxSelect) {
@@ -110,7 +112,7 @@ void CLumvaneView::mouseMoveEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     const int vx = pos.x() - m_nOffsetX;
     const int vy = pos.y() - m_nOffsetY;
-    if ((e->buttons() & Qt::LeftButton) && HasAnimation()) {
+    if ((e->buttons() & Qt::LeftButton) && HasAnimation() && !DocumentLocked()) {
         CLumvaneDoc* doc = GetDoc();
         if (m_bScrubbing) {
             int step = std::min(ScreenWidth() / doc->m_nFrameCount, kMaxScrubStep);
@@ -142,12 +144,14 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
     CLumvaneDoc* doc = GetDoc();
     RecomputeOffsets();
     const QPoint pos = e->position().toPoint();
+    // A release always ends a scrub or a box drag, also while playback runs; only the last
+    // piece of a stroke waits for the document to be free.
     if (m_bScrubbing) {
         m_bScrubbing = 0;
         RepaintPane();
     } else if (doc->m_bBoxSelect) {
         RepaintPane();
-    } else {
+    } else if (!DocumentLocked()) {
         DrawSegment(pos.x() - m_nOffsetX, pos.y() - m_nOffsetY, p);
     }
 }

@@ -182,6 +182,8 @@ void CTimeView::OnMouseMove(Qt::MouseButtons buttons, QPoint point) {
     // Qt keeps sending moves after the pointer leaves a pressed widget; the strip only
     // scrubs over itself.
     if (!viewport()->rect().contains(point)) return;
+    // While playback or export runs the strip shows, but selects nothing.
+    if (DocumentLocked()) return;
     CLumvaneDoc* doc = GetLumvaneDoc();
     // Without frames there is nothing to select, and -1 must never become the current frame.
     if (!doc || doc->m_nFrameCount <= 0) return;

@@ -178,6 +178,44 @@ TEST_F(ReentryTest, WindowClosedDuringPlayIsClosedAfterItAsksAboutChanges) {
     EXPECT_EQ(Frames(), frames);
 }
 
+// The pointer reaches the drawing view while Play runs: a release ends the Ctrl-drag that was
+// under way, and a stroke made during the run changes nothing; afterwards strokes draw.
+TEST_F(ReentryTest, PointerDuringPlayEndsDragsButChangesNothing) {
+    const auto frames = Frames();
+    QWidget* pane = view->viewport();
+    const QPoint at(pane->width() / 2, pane->height() / 2);
+    const auto move = [pane](QPoint p) {
+        QMouseEvent e(QEvent::MouseMove, QPointF(p), pane->mapToGlobal(QPointF(p)), Qt::NoButton,
+                      Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pane, &e);
+    };
+    QTest::mousePress(pane, Qt::LeftButton, Qt::ControlModifier, at);
+    ASSERT_EQ(view->m_bScrubbing, 1);
+    clock.onWait = [&](int wait) {
+        if (wait == 2) QTest::mouseRelease(pane, Qt::LeftButton, Qt::ControlModifier, at);
+        if (wait == 3) {
+            QTest::mousePress(pane, Qt::LeftButton, Qt::NoModifier, at);
+            move(at + QPoint(12, 5));
+            QTest::mouseRelease(pane, Qt::LeftButton, Qt::NoModifier, at + QPoint(12, 5));
+        }
+    };
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FRAMES_PLAY));
+    clock.onWait = nullptr;
+    EXPECT_EQ(frame->GetMessageText(), QString::fromLatin1(kTextFinished));
+    EXPECT_EQ(view->m_bScrubbing, 0);
+    EXPECT_EQ(Frames(), frames);
+    EXPECT_FALSE(doc->m_bUndoValid);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->m_nCurrentFrame, 2);
+
+    QTest::mousePress(pane, Qt::LeftButton, Qt::NoModifier, at);
+    move(at + QPoint(12, 5));
+    QTest::mouseRelease(pane, Qt::LeftButton, Qt::NoModifier, at + QPoint(12, 5));
+    EXPECT_EQ(doc->m_nCurrentFrame, 2);
+    EXPECT_NE(Frames(), frames);
+    EXPECT_TRUE(doc->m_bUndoValid);
+}
+
 TEST_F(ReentryTest, NewOpenOrExportDuringPlayDoNothing) {
     const auto frames = Frames();
     const QString path = doc->GetPathName();
