@@ -1,12 +1,14 @@
 #include "shell/MainFrame.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -84,9 +86,12 @@ CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet) {
         app->m_onRecentFilesChanged = [this] { UpdateRecentFileMenu(); };
     UpdateRecentFileMenu();
     OnUpdateFrameTitle();
+    // Drags that begin elsewhere in the window and cross into the drawing pane.
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 CMainFrame::~CMainFrame() {
+    QCoreApplication::instance()->removeEventFilter(this);
     if (CWinApp* app = AfxGetApp()) app->m_onRecentFilesChanged = nullptr;
 }
 
@@ -400,6 +405,33 @@ void CMainFrame::ShowFrameNumber(int frameIndex) {
 void CMainFrame::RelayFrameKey(int offset) {
     SetActiveView(m_pDrawingView);
     if (auto* view = dynamic_cast<CLumvaneView*>(GetActiveView())) view->ShowRelativeFrame(offset);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Qt sends the moves and the release of a drag to the widget where the button went down.
+    // A drag from the timeline or the brush bar that enters the drawing pane with the left
+    // button held reaches the pane too, which draws it from the last position it saw.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonRelease) return false;
+    auto* source = qobject_cast<QWidget*>(watched);
+    if (!source || !m_pDrawingView || source->window() != this) return false;
+    QWidget* pane = m_pDrawingView->viewport();
+    if (source == pane || pane->isAncestorOf(source) || source->isWindow()) return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool held = type == QEvent::MouseMove ? (mouse->buttons() & Qt::LeftButton)
+                                                : mouse->button() == Qt::LeftButton;
+    if (!held) return false;
+    const QPointF global = mouse->globalPosition();
+    const QPointF local = pane->mapFromGlobal(global);
+    if (!pane->rect().contains(local.toPoint())) return false;
+    // An event the source ignores goes on to its parents, through here again: forward it once.
+    const ForwardedDrag key{type, mouse->timestamp(), global};
+    if (key == m_lastForwarded) return false;
+    m_lastForwarded = key;
+    QMouseEvent forwarded(type, local, global, mouse->button(), mouse->buttons(),
+                          mouse->modifiers());
+    QCoreApplication::sendEvent(pane, &forwarded);
+    return false;
 }
 
 void CMainFrame::ActivatePane(int step) {

@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QList>
+#include <QPointF>
 #include <vector>
 
 #include "framework/FrameWnd.h"
@@ -52,6 +53,9 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     // Refreshes File > Recent File from the application's list.
     void UpdateRecentFileMenu();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     bool OnCreate();
     bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet);
@@ -70,6 +74,14 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     CLumvaneView* m_pDrawingView = nullptr;
     QMenu* m_pFileMenu = nullptr;
     QAction* m_pRecentFiles[4] = {};
+    // The last pointer event passed on to the drawing pane.
+    struct ForwardedDrag {
+        int type = 0;
+        quint64 timestamp = 0;
+        QPointF global;
+        bool operator==(const ForwardedDrag&) const = default;
+    };
+    ForwardedDrag m_lastForwarded;
     // Keys of the accelerator table that no menu item shows.
     std::vector<std::pair<QAction*, int>> m_accelerators;
 };

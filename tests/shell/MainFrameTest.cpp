@@ -5,7 +5,9 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolBar>
+#include <QWindow>
 #include <map>
 
 #include "ShellFixture.h"
@@ -137,6 +139,43 @@ TEST_F(MainFrameTest, HandsItselfToItsViewsAsTheirRelay) {
     // A digit key in the timeline reaches the drawing view through the frame.
     EXPECT_TRUE(frame->ExecuteCommand(ID_FRAME_KEY_PLUS1));
     EXPECT_EQ(frame->GetActiveView(), frame->DrawingView());
+}
+
+// Real pointer events on the window: Qt gives a drag to the widget where the button went down,
+// yet a drag from the timeline or the brush bar that enters the drawing pane draws there, from
+// the last position the pane saw and without an undo snapshot.
+TEST_F(MainFrameTest, DragThatEntersThePaneWithTheButtonHeldDraws) {
+    ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+    QCoreApplication::processEvents();
+    CLumvaneView* view = frame->DrawingView();
+    QWindow* window = frame->windowHandle();
+    const auto at = [this](QWidget* w, QPoint p) { return w->mapTo(frame.get(), p); };
+    QWidget* sources[] = {frame->TimeView()->viewport(),
+                          frame->BrushBar()->findChild<QAbstractButton*>()};
+    for (QWidget* source : sources) {
+        SCOPED_TRACE(source->metaObject()->className());
+        doc->m_frames[0].Fill(255);
+        doc->m_bUndoValid = 0;
+        QWidget* pane = view->viewport();
+        const QPoint first(view->m_nOffsetX + 10, view->m_nOffsetY + 10);
+        QTest::mouseMove(window, at(pane, first));  // the pane sees the pointer, button up
+        QTest::mousePress(window, Qt::LeftButton, {}, at(source, QPoint(3, 3)));
+        QTest::mouseMove(window, at(pane, first + QPoint(20, 0)));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at(pane, first + QPoint(30, 0)));
+        QCoreApplication::processEvents();
+        // Ink along the drag (a 2-pixel brush on stored row 32 - 10 - 1), from its first point
+        // to the move and on to the release.
+        const unsigned char* row = doc->m_frames[0].GetData() + (doc->m_nHeight - 11) * 64;
+        for (int from : {10, 20, 30}) {
+            int ink = 0;
+            for (int x = from; x < from + 10; ++x) ink += row[x] < 255;
+            EXPECT_GT(ink, 0) << "from x " << from;
+        }
+        EXPECT_EQ(doc->m_bUndoValid, 0);
+    }
 }
 
 TEST_F(MainFrameTest, RecentFileMenuShowsTheProfileListOrADisabledPlaceholder) {
