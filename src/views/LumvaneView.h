@@ -112,6 +112,8 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     bool HasAnimation() const;
     void RecomputeOffsets();
     void UpdateScrollSizes();
+    // The pointer in view coordinates: client coordinates minus the centring offsets.
+    QPoint ViewPoint(const QMouseEvent* e);
     // Pressure of this pointer event: the tablet's reading, or 255 without one.
     int ReadPressure();
     // The last piece of a stroke from m_ptLast to (vx, vy), shown at once.

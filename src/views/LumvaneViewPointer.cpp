@@ -52,6 +52,11 @@ void CLumvaneView::DragBox(LRect& box, int handle, int ddx, int ddy, int width, 
     }
 }
 
+QPoint CLumvaneView::ViewPoint(const QMouseEvent* e) {
+    RecomputeOffsets();
+    return e->position().toPoint() - QPoint(m_nOffsetX, m_nOffsetY);
+}
+
 void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(e);
@@ -61,10 +66,9 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     const int p = ReadPressure();
     if (!HasAnimation()) return;
     CLumvaneDoc* doc = GetDoc();
-    RecomputeOffsets();
-    const QPoint pos = e->position().toPoint();
-    const int vx = pos.x() - m_nOffsetX;
-    const int vy = pos.y() - m_nOffsetY;
+    const QPoint v = ViewPoint(e);
+    const int vx = v.x();
+    const int vy = v.y();
     if (DocumentLocked()) {
         // Playback runs: the press starts nothing, but later moves start from here.
     } else if (e->modifiers() & Qt::ControlModifier) {
@@ -108,10 +112,9 @@ void CLumvaneView::DrawSegment(int vx, int vy, int pressure) {
 
 void CLumvaneView::mouseMoveEvent(QMouseEvent* e) {
     const int p = ReadPressure();
-    RecomputeOffsets();
-    const QPoint pos = e->position().toPoint();
-    const int vx = pos.x() - m_nOffsetX;
-    const int vy = pos.y() - m_nOffsetY;
+    const QPoint v = ViewPoint(e);
+    const int vx = v.x();
+    const int vy = v.y();
     if ((e->buttons() & Qt::LeftButton) && HasAnimation() && !DocumentLocked()) {
         CLumvaneDoc* doc = GetDoc();
         if (m_bScrubbing) {
@@ -142,8 +145,7 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
     const int p = ReadPressure();
     if (!HasAnimation()) return;
     CLumvaneDoc* doc = GetDoc();
-    RecomputeOffsets();
-    const QPoint pos = e->position().toPoint();
+    const QPoint v = ViewPoint(e);
     // A release always ends a scrub or a box drag, also while playback runs; only the last
     // piece of a stroke waits for the document to be free.
     if (m_bScrubbing) {
@@ -152,6 +154,6 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
     } else if (doc->m_bBoxSelect) {
         RepaintPane();
     } else if (!DocumentLocked()) {
-        DrawSegment(pos.x() - m_nOffsetX, pos.y() - m_nOffsetY, p);
+        DrawSegment(v.x(), v.y(), p);
     }
 }
