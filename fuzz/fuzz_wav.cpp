@@ -10,10 +10,10 @@
 #include <cstdint>
 
 #include "document/LumvaneDoc.h"
-#include "support/ScriptedUi.h"
+#include "document/RiffWave.h"
 #include "playback/Playback.h"
 #include "support/RecordingWaveOut.h"
-#include "playback/RiffWave.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 QString g_path;
