@@ -1,4 +1,4 @@
-// libFuzzer target for the command-line parser of the export command: the input is split on
+// libFuzzer target for the command-line parser of the export commands: the input is split on
 // NUL bytes into arguments, decoded as main() decodes them. Every result is either an error
 // with a text or a mode whose values keep the parser's promises.
 #include <QString>
@@ -39,6 +39,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (o.startNumber > kMaxStartNumber) __builtin_trap();
             if (o.sequenceName.size() > kMaxSequenceName || !IsSequenceNameValid(o.sequenceName))
                 __builtin_trap();
+            break;
+        case CommandLineOptions::Movie: {
+            const bool images = o.movieFormat == MovieFormat::Png;
+            const bool sound =
+                o.movieFormat == MovieFormat::Mp4 || o.movieFormat == MovieFormat::WebM;
+            if (!args.contains(o.file) || o.outDir.isEmpty()) __builtin_trap();
+            if (o.fps < kMinMovieFps || o.fps > kMaxMovieFps) __builtin_trap();
+            if (!sound && !o.soundFile.isEmpty()) __builtin_trap();
+            if (images &&
+                (o.startNumber > kMaxStartNumber || o.sequenceName.size() > kMaxSequenceName ||
+                 !IsSequenceNameValid(o.sequenceName)))
+                __builtin_trap();
+            break;
+        }
+        default:
             break;
     }
     return 0;

@@ -1,6 +1,7 @@
 // libFuzzer target for the WAV reader: the RIFF walk and the format block over any bytes, then
-// the whole Audio Load path over the same bytes as a file, then slices of a loaded track. The
-// sanitizers catch every read or write outside a buffer.
+// the whole Audio Load path over the same bytes as a file, then slices of a loaded track, and
+// the reader of the command line, which must agree with Audio Load. The sanitizers catch every
+// read or write outside a buffer.
 #include <unistd.h>
 
 #include <QByteArray>
@@ -8,12 +9,14 @@
 #include <QFile>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "document/LumvaneDoc.h"
-#include "support/ScriptedUi.h"
+#include "document/RiffWave.h"
+#include "document/WaveFile.h"
 #include "playback/Playback.h"
 #include "support/RecordingWaveOut.h"
-#include "playback/RiffWave.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 QString g_path;
@@ -60,6 +63,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ui.m_fileAnswers.push_back(g_path);
     OnAudioLoad(doc, sound);
     if (ui.m_messages.size() > 1) __builtin_trap();  // one message at most
+
+    // Without a device: a track Audio Load took (at a rate a movie can have) with the same
+    // bytes, or a refusal with the text Audio Load gave.
+    WaveTrack track;
+    QString refusal;
+    const bool read = ReadWaveTrack(g_path, track, &refusal);
+    const int rate = doc.GetSoundSampleRate();
+    if (read != (doc.m_bSoundLoaded && rate > 0)) __builtin_trap();
+    if (read && (track.bytes != doc.m_nSoundBytes || track.rate != rate ||
+                 std::memcmp(track.samples.get(), doc.m_pSoundData.get(),
+                             static_cast<std::size_t>(track.bytes)) != 0))
+        __builtin_trap();
+    if (!read && !ui.m_messages.empty() && ui.m_messages[0].text != refusal &&
+        refusal != WaveTextUnsupported())
+        __builtin_trap();
     if (doc.m_bSoundLoaded) {
         if (ui.m_messages.size() != 0 || !doc.m_pSoundData || doc.m_nSoundBytes <= 0 ||
             static_cast<std::size_t>(doc.m_nSoundBytes) != layout.dataSize)

@@ -38,6 +38,12 @@ int main(int argc, char** argv) {
         {"x.anm", "--start", " 9999 ", "--name", "", "--out", "o", "--export", "tga-color"},
         {"--export", "tsd", "--out", "d", "--name", "abcdefghijklmnopqrstuvwxy", "--", "-a.anm"},
         {"--export", "tga-color", "--out", "/tmp/out", "--start", "+7", "w\xc3\xa4lk.anm"},
+        {"--export", "mp4", "--out", "m.mp4", "--fps", "12", "--sound", "t.wav", "walk.anm"},
+        {"--export=webm", "--out=w.webm", "--fps=101", "walk.anm"},
+        {"--export", "gif", "--out", "g.gif", "--sound", "t.wav", "walk.anm"},
+        {"--export", "png", "--out", "d", "--name", "run", "--start", "9999", "walk.anm"},
+        {"--export", "png", "--out", "d", "--fps", "25", "walk.anm"},
+        {"--export", "mp4", "--out", "m.mp4", "--name", "walk", "--sound=", "walk.anm"},
     };
     int n = 0;
     for (const QStringList& args : seeds) {

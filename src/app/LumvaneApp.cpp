@@ -10,6 +10,7 @@
 #include "app/StartupDialogs.h"
 #include "document/LumvaneDoc.h"
 #include "export/ExportDlg.h"
+#include "export/MovieExportDlg.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
 #include "playback/Playback.h"
@@ -78,6 +79,7 @@ CLumvaneApp::~CLumvaneApp() {
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
     RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
+    RegisterMovieExportCommands(doc, &frame);
     RegisterBrushSettingsCommand(doc, &frame, &frame);
 }
 

@@ -7,11 +7,13 @@
 #include <cstdio>
 
 #include "document/LumvaneDoc.h"
+#include "document/WaveFile.h"
 #include "export/ExportSequence.h"
 #include "framework/Dialog.h"
 
 namespace {
-const char* const kValueOptions[] = {"--export", "--out", "--name", "--start"};
+const char* const kValueOptions[] = {"--export", "--out", "--name", "--start", "--fps", "--sound"};
+enum { kExport, kOut, kName, kStart, kFps, kSound };
 
 bool IsValueOption(const QString& key) {
     for (const char* o : kValueOptions)
@@ -31,6 +33,14 @@ struct FormatName {
 };
 const FormatName kFormats[] = {
     {"tsd", EXPORT_DRAWING}, {"tga-gray", EXPORT_GRAY_TARGA}, {"tga-color", EXPORT_COLOR_TARGA}};
+struct MovieFormatName {
+    const char* name;
+    MovieFormat format;
+};
+const MovieFormatName kMovieFormats[] = {{"mp4", MovieFormat::Mp4},
+                                         {"webm", MovieFormat::WebM},
+                                         {"gif", MovieFormat::Gif},
+                                         {"png", MovieFormat::Png}};
 
 void Print(std::FILE* f, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), f);
@@ -105,7 +115,7 @@ CommandLineParse ParseBatchCommandLine(const QStringList& args) {
         }
         given[k] = true;
     }
-    const bool exporting = given[0];
+    const bool exporting = given[kExport];
     if (info && exporting)
         return fail(QStringLiteral("--info and --export cannot be used together"));
     if (!exporting)
@@ -125,29 +135,68 @@ CommandLineParse ParseBatchCommandLine(const QStringList& args) {
     r.options.mode = CommandLineOptions::Export;
     bool known = false;
     for (const FormatName& f : kFormats)
-        if (values[0] == QLatin1String(f.name)) {
+        if (values[kExport] == QLatin1String(f.name)) {
             r.options.format = f.format;
             known = true;
         }
+    for (const MovieFormatName& f : kMovieFormats)
+        if (values[kExport] == QLatin1String(f.name)) {
+            r.options.mode = CommandLineOptions::Movie;
+            r.options.movieFormat = f.format;
+            known = true;
+        }
     if (!known)
-        return fail(QStringLiteral("unknown export format '%1' (use tsd, tga-gray or tga-color)")
-                        .arg(values[0]));
-    if (!given[1]) return fail(QStringLiteral("--export needs --out DIR"));
-    if (values[1].isEmpty()) return fail(QStringLiteral("--out needs a directory"));
-    r.options.outDir = values[1];
+        return fail(QStringLiteral("unknown export format '%1' (use tsd, tga-gray, tga-color, mp4, "
+                                   "webm, gif or png)")
+                        .arg(values[kExport]));
+    const MovieFormat movie = r.options.movieFormat;
+    // Numbered files into a directory, or one movie file.
+    const bool numbered = r.options.mode == CommandLineOptions::Export || movie == MovieFormat::Png;
+    if (given[kFps] && numbered)
+        return fail(QStringLiteral("--fps only goes with --export mp4, webm or gif"));
+    if (given[kSound] && (numbered || movie == MovieFormat::Gif))
+        return fail(QStringLiteral("--sound only goes with --export mp4 or webm"));
+    if (!numbered)
+        for (const int k : {kName, kStart})
+            if (given[k])
+                return fail(QStringLiteral("%1 only goes with --export tsd, tga-gray, tga-color "
+                                           "or png")
+                                .arg(QLatin1String(kValueOptions[k])));
+    if (!given[kOut])
+        return fail(numbered ? QStringLiteral("--export needs --out DIR")
+                             : QStringLiteral("--export needs --out FILE"));
+    if (values[kOut].isEmpty())
+        return fail(numbered ? QStringLiteral("--out needs a directory")
+                             : QStringLiteral("--out needs a file"));
+    r.options.outDir = values[kOut];
+    if (!numbered) {
+        // The dialog's rule and texts for the rate.
+        if (given[kFps]) {
+            int fps = 0;
+            if (!AfxParseInt(values[kFps], fps)) return fail(AfxTextNotInteger());
+            if (fps < kMinMovieFps || fps > kMaxMovieFps)
+                return fail(AfxTextRange(kMinMovieFps, kMaxMovieFps));
+            r.options.fps = fps;
+        }
+        if (given[kSound] && values[kSound].isEmpty())
+            return fail(QStringLiteral("--sound needs a file"));
+        r.options.soundFile = values[kSound];
+        return r;
+    }
 
     // The dialog's checks in the dialog's order: name length, start number, letters.
-    const QString name = given[2] ? values[2] : QFileInfo(r.options.file).completeBaseName();
+    const QString name =
+        given[kName] ? values[kName] : QFileInfo(r.options.file).completeBaseName();
     const QString defaulted =
-        given[2] ? QString()
-                 : QStringLiteral(
-                       "\nthe name defaults to the file's base name '%1'; choose one "
-                       "with --name")
-                       .arg(name);
+        given[kName] ? QString()
+                     : QStringLiteral(
+                           "\nthe name defaults to the file's base name '%1'; choose one "
+                           "with --name")
+                           .arg(name);
     if (name.size() > kMaxSequenceName) return fail(AfxTextMaxChars(kMaxSequenceName) + defaulted);
-    if (given[3]) {
+    if (given[kStart]) {
         unsigned start = 0;
-        if (!AfxParseUInt(values[3], start)) return fail(AfxTextNotPositiveInteger());
+        if (!AfxParseUInt(values[kStart], start)) return fail(AfxTextNotPositiveInteger());
         if (start > kMaxStartNumber) return fail(AfxTextRange(0, kMaxStartNumber));
         r.options.startNumber = start;
     }
@@ -160,6 +209,7 @@ QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: lumvane [FILE.anm]\n"
         "       lumvane --export FORMAT --out DIR [--name NAME] [--start N] FILE.anm\n"
+        "       lumvane --export mp4|webm|gif --out FILE [--fps N] [--sound FILE.wav] FILE.anm\n"
         "       lumvane --info FILE.anm\n"
         "       lumvane --help\n"
         "       lumvane --version\n"
@@ -171,11 +221,22 @@ QString CommandLineHelp() {
         "                   tsd        Tessel drawing files  NAME1.tsd, NAME2.tsd, ...\n"
         "                   tga-gray   8-bit grayscale Targa NAME0001.tga, NAME0002.tga, ...\n"
         "                   tga-color  24-bit truecolor Targa, named as tga-gray\n"
-        "  --out DIR        the directory for the files; it must exist and be writable.\n"
-        "                   Existing files of the same names are overwritten.\n"
-        "  --name NAME      sequence name: letters A-Z and a-z only, at most 25, may be empty\n"
-        "                   (default: the file's base name, which must then follow the same rule)\n"
-        "  --start N        number of the first file, 0 to 9999 (default 1)\n"
+        "                   png        8-bit grayscale PNG   NAME0001.png, NAME0002.png, ...\n"
+        "                   or the whole animation as one file, FORMAT one of\n"
+        "                   mp4        H.264 video, with AAC sound from --sound\n"
+        "                   webm       VP9 video, with Opus sound from --sound\n"
+        "                   gif        animated GIF in 256 grays, looping for ever\n"
+        "  --out DIR        numbered files: the directory for them; it must exist and be\n"
+        "                   writable. Existing files of the same names are overwritten.\n"
+        "  --out FILE       mp4, webm, gif: the file; its directory must exist and be writable.\n"
+        "                   An existing file is replaced only once the new one is complete.\n"
+        "  --name NAME      numbered files: the sequence name, letters A-Z and a-z only, at\n"
+        "                   most 25, may be empty (default: the file's base name, which must\n"
+        "                   then follow the same rule)\n"
+        "  --start N        numbered files: number of the first file, 0 to 9999 (default 1)\n"
+        "  --fps N          mp4, webm, gif: frames per second, 1 to 100 (default 25)\n"
+        "  --sound FILE.wav mp4, webm: the sound track, an 8-bit mono PCM WAV file as\n"
+        "                   Audio > Load takes it; its start plays with frame 1\n"
         "  --info           print facts about FILE.anm, one 'key: value' per line:\n"
         "                   frames, width, height, current-frame (1-based, as shown in the\n"
         "                   window), eraser (on/off), draw-brush and erase-brush (brush indices\n"
@@ -186,8 +247,10 @@ QString CommandLineHelp() {
         "Options take their value as the next argument or after '='. '--' ends the options.\n"
         "Export progress goes to standard error when it is a terminal.\n"
         "\n"
-        "Exit status: 0 success; 1 the file could not be read, the directory is missing or not\n"
-        "writable, or a file could not be written (files written before stay); 2 bad arguments.\n");
+        "Exit status: 0 success; 1 the file or the sound track could not be read, the\n"
+        "directory is missing or not writable, a file could not be written (numbered files\n"
+        "written before stay; no partial movie is left), or the export was interrupted;\n"
+        "2 bad arguments.\n");
 }
 
 QString CommandLineVersion() {
@@ -259,33 +322,94 @@ int RunInfo(const CommandLineOptions& o) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-int RunExport(const CommandLineOptions& o) {
-    const QFileInfo dir(o.outDir);
+// The checks of a directory that numbered files or a movie go into.
+bool CheckOutputDirectory(const QString& path) {
+    const QFileInfo dir(path);
     if (!dir.exists()) {
-        AfxMessageBox(QStringLiteral("output directory %1 does not exist").arg(o.outDir));
-        return 1;
+        AfxMessageBox(QStringLiteral("output directory %1 does not exist").arg(path));
+        return false;
     }
     if (!dir.isDir()) {
-        AfxMessageBox(QStringLiteral("%1 is not a directory").arg(o.outDir));
-        return 1;
+        AfxMessageBox(QStringLiteral("%1 is not a directory").arg(path));
+        return false;
     }
-    if (::access(QFile::encodeName(o.outDir).constData(), W_OK | X_OK) != 0) {
-        AfxMessageBox(QStringLiteral("output directory %1 is not writable").arg(o.outDir));
-        return 1;
+    if (::access(QFile::encodeName(path).constData(), W_OK | X_OK) != 0) {
+        AfxMessageBox(QStringLiteral("output directory %1 is not writable").arg(path));
+        return false;
     }
+    return true;
+}
+
+void ShowProgress(bool tty, int i, int count) {
+    if (!tty) return;
+    Print(stderr, QStringLiteral("\r%1").arg(ExportTextProgress(i + 1, count)));
+    std::fflush(stderr);
+    g_bProgressLine = true;
+}
+
+int RunExport(const CommandLineOptions& o) {
+    if (!CheckOutputDirectory(o.outDir)) return 1;
     CLumvaneDoc doc;
     if (!LoadAnimation(doc, o.file)) return 1;
     const ExportSettings settings{WithTrailingSeparator(o.outDir), o.sequenceName, o.startNumber,
                                   o.format};
     const bool tty = ::isatty(STDERR_FILENO) == 1;
-    const int ok = ExportFrames(doc, settings, [tty](int i, int count) {
-        if (!tty) return;
-        Print(stderr, QStringLiteral("\r%1").arg(ExportTextProgress(i + 1, count)));
-        std::fflush(stderr);
-        g_bProgressLine = true;
-    });
+    const int ok =
+        ExportFrames(doc, settings, [tty](int i, int count) { ShowProgress(tty, i, count); });
     EndProgressLine();
     return ok ? 0 : 1;
+}
+
+volatile std::sig_atomic_t g_nStopSignal = 0;
+void OnStopSignal(int signal) {
+    g_nStopSignal = signal;
+}
+
+int RunMovie(const CommandLineOptions& o) {
+    const bool images = o.movieFormat == MovieFormat::Png;
+    if (!images && QFileInfo(o.outDir).isDir()) {
+        AfxMessageBox(QStringLiteral("%1 is a directory").arg(o.outDir));
+        return 1;
+    }
+    if (!CheckOutputDirectory(images ? o.outDir : QFileInfo(o.outDir).path())) return 1;
+    CLumvaneDoc doc;
+    if (!LoadAnimation(doc, o.file)) return 1;
+    MovieSource source = MovieSourceOf(doc);
+    WaveTrack track;
+    if (!o.soundFile.isEmpty()) {
+        QString error;
+        if (!ReadWaveTrack(o.soundFile, track, &error)) {
+            AfxMessageBox(error);
+            return 1;
+        }
+        source.sound = track.samples.get();
+        source.soundBytes = track.bytes;
+        source.soundRate = track.rate;
+    }
+    MovieSettings settings;
+    settings.format = o.movieFormat;
+    settings.fps = o.fps;
+    settings.outputPath = images ? WithTrailingSeparator(o.outDir) : o.outDir;
+    settings.sequenceName = o.sequenceName;
+    settings.startNumber = o.startNumber;
+    settings.includeSound = source.sound != nullptr;
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Interrupted, the export stops as if cancelled: no half-written movie is left behind.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnStopSignal);
+    const bool tty = ::isatty(STDERR_FILENO) == 1;
+    QString error;
+    const int result = ExportMovie(
+        source, settings,
+        [tty](int i, int count) {
+            ShowProgress(tty, i, count);
+            return g_nStopSignal == 0;
+        },
+        &error);
+    EndProgressLine();
+    if (result == MOVIE_DONE) return 0;
+    AfxMessageBox(error);
+    if (result == MOVIE_FAILED && MovieIsWriteError(error)) AfxMessageBox(ExportTextDiskProblem());
+    return 1;
 }
 }  // namespace
 
@@ -314,8 +438,18 @@ int RunCommandLine(int argc, char** argv) {
     CConsoleUi console;
     AfxSetUi(&console);
     AfxSetAppName(QStringLiteral("Lumvane"));
-    const int status = parsed.options.mode == CommandLineOptions::Info ? RunInfo(parsed.options)
-                                                                       : RunExport(parsed.options);
+    int status = 1;
+    switch (parsed.options.mode) {
+        case CommandLineOptions::Info:
+            status = RunInfo(parsed.options);
+            break;
+        case CommandLineOptions::Movie:
+            status = RunMovie(parsed.options);
+            break;
+        default:
+            status = RunExport(parsed.options);
+            break;
+    }
     AfxSetUi(nullptr);
     return status;
 }

@@ -3,16 +3,21 @@
 #include <QString>
 #include <QStringList>
 
+#include "export/MovieExport.h"
 #include "framework/Ui.h"
 
 // What the arguments ask for. Mode None: not a command-line mode, the window starts.
 struct CommandLineOptions {
-    enum Mode { None, Help, Info, Export, Version };
+    // Export: Tessel or Targa files. Movie: a movie, a GIF or PNG images.
+    enum Mode { None, Help, Info, Export, Version, Movie };
     Mode mode = None;
-    int format = 0;        // ExportFormat
-    QString outDir;        // as given
-    QString sequenceName;  // given, or the file's base name
+    int format = 0;                              // ExportFormat
+    MovieFormat movieFormat = MovieFormat::Mp4;  // in mode Movie
+    QString outDir;                              // as given: the directory, or the movie file
+    QString sequenceName;                        // given, or the file's base name
     unsigned startNumber = 1;
+    int fps = 25;       // movies and GIFs
+    QString soundFile;  // MP4 and WebM: a WAV file, or empty
     QString file;
 };
 
@@ -22,7 +27,7 @@ struct CommandLineParse {
     QString error;  // one or more lines, without the program name
 };
 
-// Reads the window-less modes (--help, --info, --export) from the arguments (without the
+// Reads the window-less modes (--help, --version, --info, --export) from the arguments (without the
 // program name). Touches no file: the output directory and the animation are checked when
 // the command runs.
 CommandLineParse ParseBatchCommandLine(const QStringList& args);

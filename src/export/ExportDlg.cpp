@@ -12,32 +12,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
-#include <QValidator>
-#include <QWindow>
 
 #include "document/LumvaneDoc.h"
+#include "export/ExportInputGuard.h"
 #include "export/ExportSequence.h"
+#include "export/TypingLimit.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
-
-// Refuses typing that would take an edit's text past the limit, while a longer text put there
-// by the program stays (the data exchange reports it), and the user may still shorten it.
-class CTypingLimit : public QValidator {
-  public:
-    CTypingLimit(int limit, QLineEdit* edit) : QValidator(edit), m_nLimit(limit) {
-        connect(edit, &QLineEdit::textChanged, this,
-                [this](const QString& t) { m_nLast = static_cast<int>(t.size()); });
-    }
-    State validate(QString& input, int&) const override {
-        const int n = static_cast<int>(input.size());
-        return m_bProgramSets || n <= m_nLimit || n <= m_nLast ? Acceptable : Invalid;
-    }
-    bool m_bProgramSets = false;
-
-  private:
-    int m_nLimit;
-    int m_nLast = 0;
-};
 
 CExportDlg::CExportDlg(QWidget* parent) : CDialog(QStringLiteral("Export Settings"), parent) {
     auto* exportButton = new QPushButton(QStringLiteral("Export"), this);
@@ -174,76 +155,6 @@ void CProgressDlg::SetProgress(const QString& status, int position) {
 void CProgressDlg::closeEvent(QCloseEvent* e) {
     e->ignore();
 }
-
-namespace {
-// For the length of an export the main window takes no input and runs no command, so nothing
-// can change the document under the loop; it still repaints. A close request is honoured
-// afterwards.
-class CExportInputGuard : public QObject {
-  public:
-    explicit CExportInputGuard(CFrameWnd* frame) : m_pFrame(frame) {
-        if (!m_pFrame) return;
-        m_bWasBlocked = m_pFrame->CommandsBlocked();
-        m_pFrame->SetCommandsBlocked(true);
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~CExportInputGuard() override {
-        if (!m_pFrame) return;
-        QCoreApplication::instance()->removeEventFilter(this);
-        m_pFrame->SetCommandsBlocked(m_bWasBlocked);
-        if (!m_bWasBlocked && m_pFrame->CloseRequested()) {
-            m_pFrame->ClearCloseRequest();
-            m_pFrame->close();
-        }
-    }
-
-  protected:
-    bool eventFilter(QObject* target, QEvent* e) override {
-        if (!IsInput(e->type()) || !BelongsToFrame(target)) return false;
-        // Claiming the key keeps shortcuts from firing; the key itself is then dropped.
-        if (e->type() == QEvent::ShortcutOverride) e->accept();
-        return true;
-    }
-
-  private:
-    static bool IsInput(QEvent::Type t) {
-        switch (t) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-            case QEvent::MouseMove:
-            case QEvent::Wheel:
-            case QEvent::KeyPress:
-            case QEvent::KeyRelease:
-            case QEvent::ShortcutOverride:
-            case QEvent::TabletPress:
-            case QEvent::TabletMove:
-            case QEvent::TabletRelease:
-            case QEvent::TouchBegin:
-            case QEvent::TouchUpdate:
-            case QEvent::TouchEnd:
-            case QEvent::TouchCancel:
-            case QEvent::ContextMenu:
-            case QEvent::DragEnter:
-            case QEvent::DragMove:
-            case QEvent::Drop:
-            case QEvent::InputMethod:
-            case QEvent::NativeGesture:
-                return true;
-            default:
-                return false;
-        }
-    }
-    bool BelongsToFrame(QObject* target) const {
-        if (target->isWidgetType()) return static_cast<QWidget*>(target)->window() == m_pFrame;
-        if (auto* w = qobject_cast<QWindow*>(target)) return w == m_pFrame->windowHandle();
-        return false;
-    }
-
-    CFrameWnd* m_pFrame;
-    bool m_bWasBlocked = false;
-};
-}  // namespace
 
 void OnExport(CLumvaneDoc& doc, CFrameWnd* frame) {
     CExportDlg dlg(frame);

@@ -17,6 +17,13 @@
 QString MovieTextWriteError(const QString& file) {
     return QStringLiteral("Error writing file %1!: Disk Full or Write Protected").arg(file);
 }
+bool MovieIsWriteError(const QString& error) {
+    const QChar mark(0x1);
+    const QString text = MovieTextWriteError(mark);
+    const qsizetype at = text.indexOf(mark);
+    return error.size() > text.size() - 1 && error.startsWith(text.left(at)) &&
+           error.endsWith(text.mid(at + 1));
+}
 QString MovieTextCancelled(const QString& file) {
     return QStringLiteral("Export cancelled. %1 was not written.").arg(file);
 }

@@ -54,7 +54,9 @@ QString MovieImageFileName(const QString& folder, const QString& name, unsigned 
 
 // The failure texts.
 QString MovieTextWriteError(const QString& file);  // "Error writing file %1!: Disk Full or ..."
-QString MovieTextCancelled(const QString& file);   // "Export cancelled. %1 was not written."
+// Whether a failure text is MovieTextWriteError's: the disk, not the encoder, failed.
+bool MovieIsWriteError(const QString& error);
+QString MovieTextCancelled(const QString& file);  // "Export cancelled. %1 was not written."
 QString MovieTextImagesCancelled(int written, int count);  // "Export cancelled after ..."
 QString MovieTextNoFrames();                               // "There are no frames to export."
 QString MovieTextFramesDiffer();  // "The frames of the animation differ in size."

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "playback/RiffWave.h"
+#include "document/RiffWave.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "support/CorpusReplay.h"
 #include "export/CommandLine.h"
 #include "export/ExportSequence.h"
+#include "support/CorpusReplay.h"
 
 namespace {
 
@@ -36,8 +36,22 @@ int Check(const QByteArray& bytes) {
         return -1;
     }
     const CommandLineOptions& o = r.options;
-    if (o.mode == CommandLineOptions::Info || o.mode == CommandLineOptions::Export) {
+    if (o.mode == CommandLineOptions::Info || o.mode == CommandLineOptions::Export ||
+        o.mode == CommandLineOptions::Movie) {
         EXPECT_TRUE(args.contains(o.file));
+    }
+    if (o.mode == CommandLineOptions::Movie) {
+        const bool images = o.movieFormat == MovieFormat::Png;
+        EXPECT_FALSE(o.outDir.isEmpty());
+        EXPECT_GE(o.fps, kMinMovieFps);
+        EXPECT_LE(o.fps, kMaxMovieFps);
+        if (o.movieFormat != MovieFormat::Mp4 && o.movieFormat != MovieFormat::WebM) {
+            EXPECT_TRUE(o.soundFile.isEmpty());
+        }
+        if (images) {
+            EXPECT_LE(o.startNumber, kMaxStartNumber);
+            EXPECT_TRUE(IsSequenceNameValid(o.sequenceName));
+        }
     }
     if (o.mode == CommandLineOptions::Export) {
         EXPECT_FALSE(o.outDir.isEmpty());
@@ -56,14 +70,17 @@ TEST(CmdlineCorpusReplay, EveryFileWholeTruncatedAndFlipped) {
     const QDir corpus(CorpusDir("cmdline"));
     const QStringList files = corpus.entryList(QDir::Files);
     ASSERT_FALSE(files.isEmpty()) << corpus.path().toStdString();
-    int exports = 0;
+    int exports = 0, movies = 0;
     for (const QString& name : files) {
         SCOPED_TRACE(name.toStdString());
         QFile f(corpus.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QByteArray bytes = f.readAll();
-        exports += Check(bytes) == CommandLineOptions::Export;
+        const int mode = Check(bytes);
+        exports += mode == CommandLineOptions::Export;
+        movies += mode == CommandLineOptions::Movie;
         ReplayCutsAndFlips(bytes, [](const QByteArray& b) { Check(b); });
     }
     EXPECT_GT(exports, 0);
+    EXPECT_GT(movies, 0);
 }

@@ -15,6 +15,8 @@
 #include "document/LumvaneDoc.h"
 #include "export/CommandLine.h"
 #include "export/ExportSequence.h"
+#include "export/MovieProbe.h"
+#include "playback/WavBuilder.h"
 #include "support/ScriptedUi.h"
 
 namespace fs = std::filesystem;
@@ -55,11 +57,13 @@ TEST(CommandLine, ParsesModesAndReportsEveryError) {
         {{"--info", "--out", "d", "a.anm"}, M::Info, "--out only goes with --export"},
         {{"--name", "walk", "a.anm"}, M::Info, "--name only goes with --export"},
         {{"--start", "1", "a.anm"}, M::Info, "--start only goes with --export"},
+        {{"--fps", "25", "a.anm"}, M::Info, "--fps only goes with --export"},
+        {{"--sound", "t.wav", "a.anm"}, M::Info, "--sound only goes with --export"},
         {{"--export"}, M::Export, "--export needs a value"},
         {{"--export", "tsd", "--out"}, M::Export, "--out needs a value"},
-        {{"--export", "png", "--out", "d", "a.anm"},
+        {{"--export", "jpg", "--out", "d", "a.anm"},
          M::Export,
-         "unknown export format 'png' (use tsd, tga-gray or tga-color)"},
+         "unknown export format 'jpg' (use tsd, tga-gray, tga-color, mp4, webm, gif or png)"},
         {{"--export", "tsd", "a.anm"}, M::Export, "--export needs --out DIR"},
         {{"--export", "tsd", "--out", "", "a.anm"}, M::Export, "--out needs a directory"},
         {{"--export", "tsd", "--out", "d", "--out", "e", "a.anm"},
@@ -94,6 +98,50 @@ TEST(CommandLine, ParsesModesAndReportsEveryError) {
         {{"--export", "tsd", "--out", "d", "--start", "x", "--name", "a1", "a.anm"},
          M::Export,
          "Please enter a positive integer."},
+        // Movies: a file, a rate with the dialog's texts, sound for MP4 and WebM only.
+        {{"--export", "mp4", "a.anm"}, M::Movie, "--export needs --out FILE"},
+        {{"--export", "gif", "--out=", "a.anm"}, M::Movie, "--out needs a file"},
+        {{"--export", "png", "--out=", "a.anm"}, M::Movie, "--out needs a directory"},
+        {{"--export", "mp4", "--out", "m.mp4", "--fps", "0", "a.anm"},
+         M::Movie,
+         "Please enter an integer between 1 and 100."},
+        {{"--export", "gif", "--out", "m.gif", "--fps=101", "a.anm"},
+         M::Movie,
+         "Please enter an integer between 1 and 100."},
+        {{"--export", "webm", "--out", "m.webm", "--fps", "2.5", "a.anm"},
+         M::Movie,
+         "Please enter an integer."},
+        {{"--export", "gif", "--out", "m.gif", "--sound", "t.wav", "a.anm"},
+         M::Movie,
+         "--sound only goes with --export mp4 or webm"},
+        {{"--export", "png", "--out", "d", "--sound", "t.wav", "a.anm"},
+         M::Movie,
+         "--sound only goes with --export mp4 or webm"},
+        {{"--export", "png", "--out", "d", "--fps", "25", "a.anm"},
+         M::Movie,
+         "--fps only goes with --export mp4, webm or gif"},
+        {{"--export", "tsd", "--out", "d", "--fps", "25", "a.anm"},
+         M::Export,
+         "--fps only goes with --export mp4, webm or gif"},
+        {{"--export", "tga-gray", "--out", "d", "--sound", "t.wav", "a.anm"},
+         M::Export,
+         "--sound only goes with --export mp4 or webm"},
+        {{"--export", "mp4", "--out", "m.mp4", "--name", "walk", "a.anm"},
+         M::Movie,
+         "--name only goes with --export tsd, tga-gray, tga-color or png"},
+        {{"--export", "webm", "--out", "m.webm", "--start", "1", "a.anm"},
+         M::Movie,
+         "--start only goes with --export tsd, tga-gray, tga-color or png"},
+        {{"--export", "mp4", "--out", "m.mp4", "--sound=", "a.anm"},
+         M::Movie,
+         "--sound needs a file"},
+        {{"--export", "png", "--out", "d", "--start", "10000", "a.anm"},
+         M::Movie,
+         "Please enter an integer between 0 and 9999."},
+        {{"--export", "png", "--out", "d", "walk2.anm"},
+         M::Movie,
+         "Only letters are allowed for the sequence name.\nthe name defaults to the file's base "
+         "name 'walk2'; choose one with --name"},
         // Without --name the file's base name must pass the same checks.
         {{"--export", "tsd", "--out", "d", "walk-1.anm"},
          M::Export,
@@ -120,12 +168,17 @@ TEST(CommandLine, ParsesModesAndReportsEveryError) {
 }
 
 TEST(CommandLine, ExportOptionsAndDefaults) {
+    using M = CommandLineOptions::Mode;
     struct Case {
         QStringList args;
         int format;
         QString out, name;
         unsigned start;
         QString file;
+        M mode = M::Export;
+        MovieFormat movie = MovieFormat::Mp4;
+        int fps = 25;
+        QString sound = {};
     } cases[] = {
         {{"--export", "tsd", "--out", "d", "dir/walk.anm"},
          EXPORT_DRAWING,
@@ -170,12 +223,67 @@ TEST(CommandLine, ExportOptionsAndDefaults) {
          "walk",
          1,
          "walk.anm"},
+        // Movies: 25 fps unless given; no name, no number.
+        {{"--export", "mp4", "--out", "m.mp4", "dir/walk.anm"},
+         0,
+         "m.mp4",
+         "",
+         1,
+         "dir/walk.anm",
+         M::Movie,
+         MovieFormat::Mp4,
+         25,
+         ""},
+        {{"--export=webm", "--out=w", "--fps=100", "--sound=t.wav", "x.anm"},
+         0,
+         "w",
+         "",
+         1,
+         "x.anm",
+         M::Movie,
+         MovieFormat::WebM,
+         100,
+         "t.wav"},
+        {{"--fps", " 1 ", "--export", "gif", "--out", "g.gif", "x.anm"},
+         0,
+         "g.gif",
+         "",
+         1,
+         "x.anm",
+         M::Movie,
+         MovieFormat::Gif,
+         1,
+         ""},
+        // PNG images: the Targa export's name and number.
+        {{"--export", "png", "--out", "d", "--start", "9999", "dir/walk.anm"},
+         0,
+         "d",
+         "walk",
+         9999,
+         "dir/walk.anm",
+         M::Movie,
+         MovieFormat::Png,
+         25,
+         ""},
+        {{"--export", "png", "--out", "d", "--name=", "x1.anm"},
+         0,
+         "d",
+         "",
+         1,
+         "x1.anm",
+         M::Movie,
+         MovieFormat::Png,
+         25,
+         ""},
     };
     for (const Case& c : cases) {
         const CommandLineParse p = ParseBatchCommandLine(c.args);
         ASSERT_TRUE(p.ok) << p.error.toStdString();
-        EXPECT_EQ(p.options.mode, CommandLineOptions::Export);
+        EXPECT_EQ(p.options.mode, c.mode);
         EXPECT_EQ(p.options.format, c.format);
+        EXPECT_EQ(p.options.movieFormat, c.movie);
+        EXPECT_EQ(p.options.fps, c.fps);
+        EXPECT_EQ(p.options.soundFile, c.sound);
         EXPECT_EQ(p.options.outDir, c.out);
         EXPECT_EQ(p.options.sequenceName, c.name);
         EXPECT_EQ(p.options.startNumber, c.start);
@@ -247,11 +355,16 @@ TEST(CommandLineProgram, HelpAndArgumentErrors) {
     EXPECT_EQ(version.out, CommandLineVersion());
     EXPECT_TRUE(QRegularExpression("^lumvane \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch())
         << version.out.toStdString();
-    const RunResult bad = Lumvane({"--export", "png", "--out", "d", "a.anm"});
+    const RunResult bad = Lumvane({"--export", "jpg", "--out", "d", "a.anm"});
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(bad.err,
-              "lumvane: unknown export format 'png' (use tsd, tga-gray or tga-color)\n" + kTry);
+              "lumvane: unknown export format 'jpg' (use tsd, tga-gray, tga-color, mp4, webm, gif "
+              "or png)\n" +
+                  kTry);
     EXPECT_TRUE(bad.out.isEmpty());
+    const RunResult fast = Lumvane({"--export", "mp4", "--out", "m.mp4", "--fps", "101", "a.anm"});
+    EXPECT_EQ(fast.status, 2);
+    EXPECT_EQ(fast.err, "lumvane: Please enter an integer between 1 and 100.\n" + kTry);
 }
 
 TEST(CommandLineProgram, FilesAndDirectoriesThatFail) {
@@ -277,6 +390,13 @@ TEST(CommandLineProgram, FilesAndDirectoriesThatFail) {
         {{"--export", "tga-gray", "--out", d + "/out", "--name", "walk", d + "/none.anm"},
          "lumvane: " + d + "/none.anm was not found.\n"},
         {{"--export", "tga-gray", "--out", d + "/out", "--name", "walk", junk},
+         "lumvane: Unexpected file format.\n"},
+        {{"--export", "mp4", "--out", d + "/missing/m.mp4", junk},
+         "lumvane: output directory " + d + "/missing does not exist\n"},
+        {{"--export", "gif", "--out", d + "/out", junk}, "lumvane: " + d + "/out is a directory\n"},
+        {{"--export", "png", "--out", plain, "--name", "walk", junk},
+         "lumvane: " + plain + " is not a directory\n"},
+        {{"--export", "webm", "--out", d + "/out/m.webm", junk},
          "lumvane: Unexpected file format.\n"},
     };
     for (const Case& c : cases) {
@@ -411,5 +531,96 @@ TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
                          "!: Disk Full or Write Protected\nlumvane: Disk Problem in Export\n");
     EXPECT_TRUE(QFileInfo::exists(out.path() + "/walk0001.tga"));
     EXPECT_FALSE(QFileInfo::exists(out.path() + "/walk0003.tga"));
+}
+
+namespace {
+// A saved animation of n frames of 64 x 48, frame k filled with the gray 40 k.
+QString SaveAnimation(const QString& dir, int n) {
+    const QString anm = dir + "/walk.anm";
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    EXPECT_EQ(doc.CreateAnimation(64, 48), 1);
+    for (int k = 0; k < n; ++k) {
+        if (k > 0) {
+            EXPECT_EQ(doc.m_frames[k].Create(64, 48), 1);
+        }
+        doc.m_frames[k].Fill(static_cast<unsigned char>(40 * k));
+    }
+    doc.m_nFrameCount = n;
+    EXPECT_EQ(doc.OnSaveDocument(anm), 1);
+    return anm;
+}
+}  // namespace
+
+// The real program writes an MP4 with its sound track, refuses the WAVs Audio > Load refuses
+// with its texts, and leaves no partial movie when a file-size limit stops it.
+TEST(CommandLineProgram, MovieWithSoundAndRefusedTracks) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString anm = SaveAnimation(d, 6);
+    const wav::Bytes tone = wav::Samples(11025);
+    ASSERT_TRUE(wav::Write(d + "/tone.wav", wav::Pcm8(11025, tone)));
+    const RunResult ok = Lumvane({"--export", "mp4", "--out", d + "/walk.mp4", "--fps", "12",
+                                  "--sound", d + "/tone.wav", anm});
+    ASSERT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_TRUE(ok.err.isEmpty());
+    const ProbedMovie m = ProbeMovie((d + "/walk.mp4").toStdString());
+    ASSERT_EQ(m.error, "");
+    EXPECT_EQ(m.video.codec, "h264");
+    EXPECT_EQ(m.video.rateNum * 100 + m.video.rateDen, 1201);
+    ASSERT_EQ(m.frames.size(), 6u);
+    for (std::size_t k = 0; k < 6; ++k) EXPECT_NEAR(m.frames[k][64 * 20 + 30], 40.0 * k, 2) << k;
+    EXPECT_EQ(m.audio.codec, "aac");
+    EXPECT_EQ(m.audio.sampleRate, 11025);
+    // Half a second of sound: 5512 samples, give or take one codec frame.
+    EXPECT_NEAR(static_cast<double>(m.samples.size()), 5512, 1024);
+
+    const wav::Bytes fmt = wav::Chunk("fmt ", wav::Fmt(1, 1, 11025, 8));
+    const QString unsupported =
+        "Unsupported audio file!\n(8bit Mono PCM or Radio Quality in Sound Recorder Supported)";
+    struct Case {
+        const char* name;
+        wav::Bytes bytes;  // empty: no such file
+        QString text;
+    } cases[] = {
+        {"missing.wav", {}, "Could not open audio file!"},
+        {"upper.WAV", wav::Pcm8(11025, tone), "Invalid Audio File extension"},
+        {"riff.wav", wav::Riff(fmt, "AVI "), "Incorrect audio file format!"},
+        {"nodata.wav", wav::Riff(fmt), "Corrupt audio file!"},
+        {"stereo.wav",
+         wav::Riff(
+             wav::Cat({wav::Chunk("fmt ", wav::Fmt(1, 2, 11025, 16)), wav::Chunk("data", tone)})),
+         unsupported},
+        {"rate0.wav", wav::Pcm8(0, tone), unsupported},
+        {"empty.wav", wav::Pcm8(11025, {}), "Empty audio file!"},
+    };
+    for (const Case& c : cases) {
+        const QString wavFile = d + "/" + c.name;
+        if (!c.bytes.empty()) {
+            ASSERT_TRUE(wav::Write(wavFile, c.bytes));
+        }
+        const RunResult r =
+            Lumvane({"--export", "webm", "--out", d + "/refused.webm", "--sound", wavFile, anm});
+        EXPECT_EQ(r.status, 1) << c.name;
+        EXPECT_EQ(r.err, "lumvane: " + c.text + "\n") << c.name;
+    }
+
+    // A file-size limit in the middle of the movie: the process goes on, says so, and removes it.
+    QDir().mkdir(d + "/full");
+    QProcess p;
+    p.start("/bin/sh",
+            {"-c", "ulimit -f 2; exec \"$0\" \"$@\"", QStringLiteral(LUMVANE_EXE), "--export",
+             "mp4", "--out", d + "/full/walk.mp4", "--sound", d + "/tone.wav", anm});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_EQ(
+        QString::fromLocal8Bit(p.readAllStandardError()),
+        "lumvane: Error writing file " + d +
+            "/full/walk.mp4!: Disk Full or Write Protected\nlumvane: Disk Problem in Export\n");
+    EXPECT_TRUE(QDir(d + "/full")
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
+    EXPECT_EQ(QDir(d).entryList({"refused*"}, QDir::Files | QDir::Hidden).size(), 0);
 }
 #endif

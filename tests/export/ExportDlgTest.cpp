@@ -19,6 +19,8 @@
 #include "document/LumvaneDoc.h"
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
+#include "export/MovieExportDlg.h"
+#include "export/MovieProbe.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "support/ScriptedUi.h"
@@ -62,6 +64,27 @@ struct Settings {
     QString start;
     int formatId = IDC_FORMAT_TESSEL;
 };
+
+// What a user does in Export Movie; a null text leaves that field alone. The chooser's answer
+// for Select Output Path is the test's to queue.
+struct MovieSteps {
+    int formatId = IDC_MOVIE_MP4;
+    bool choose = false;
+    QString fps = {};
+    QString name = {};
+    QString start = {};
+};
+
+CScriptedUi::DialogScript FillMovie(const MovieSteps& s, bool press = true) {
+    return [s, press](CDialog& d) {
+        d.ClickButton(s.formatId);
+        if (s.choose) d.ClickButton(IDC_MOVIE_SELECT_OUTPUT);
+        if (!s.fps.isNull()) d.SetItemText(IDC_MOVIE_FPS, s.fps);
+        if (!s.name.isNull()) d.SetItemText(IDC_MOVIE_SEQUENCE_NAME, s.name);
+        if (!s.start.isNull()) d.SetItemText(IDC_MOVIE_START_NUMBER, s.start);
+        if (press) d.ClickButton(IDOK);
+    };
+}
 
 CScriptedUi::DialogScript Fill(const Settings& s, bool press = true) {
     return [s, press](CDialog& d) {
@@ -449,78 +472,100 @@ struct Recorder : QWidget, CView {
 }  // namespace
 
 TEST(Export, MainWindowTakesNoInputButRepaintsAndClosesAfterwards) {
-    QTemporaryDir dir;
-    CScriptedUi ui;
-    CLumvaneDoc doc;
-    MakeAnimation(doc, 6, 720, 576);
-    auto* frame = new CFrameWnd;
-    RegisterExportCommands(doc, frame);
-    frame->setAttribute(Qt::WA_DeleteOnClose, false);
-    auto* view = new Recorder;
-    frame->setCentralWidget(view);
-    doc.AddView(view);
-    frame->SetActiveView(view);
-    frame->resize(400, 300);
-    frame->show();
-    AfxSetMainWnd(frame);
-    QApplication::processEvents();
+    struct Case {
+        int id;
+        const char* title;
+        int files;
+    } cases[] = {{ID_FILE_EXPORT, "Export Settings", 6}, {ID_FILE_EXPORTMOVIE, "Export Movie", 1}};
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 6, 720, 576);
+        auto* frame = new CFrameWnd;
+        RegisterExportCommands(doc, frame);
+        RegisterMovieExportCommands(doc, frame);
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        auto* view = new Recorder;
+        frame->setCentralWidget(view);
+        doc.AddView(view);
+        frame->SetActiveView(view);
+        frame->resize(400, 300);
+        frame->show();
+        AfxSetMainWnd(frame);
+        QApplication::processEvents();
 
-    int paintsDuring = -1, framesSeen = 0;
-    bool commandRan = true, blocked = false, progressShown = false;
-    QString progressText;
-    // Runs from the progress window's first event pass, i.e. while frame 1 is being exported.
-    QTimer::singleShot(0, [&] {
-        blocked = frame->CommandsBlocked();
+        int paintsDuring = -1, framesSeen = 0;
+        bool commandRan = true, blocked = false, progressShown = false;
+        QString progressText;
+        // Runs from the progress window's first event pass, i.e. while frame 1 is being exported.
+        QTimer::singleShot(0, [&] {
+            blocked = frame->CommandsBlocked();
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<CProgressDlg*>(w)) {
+                    progressShown = p->isVisible();
+                    progressText = p->m_strStatus;
+                }
+            const int before = doc.m_nFrameCount;
+            commandRan = frame->ExecuteCommand(c.id);
+            framesSeen = before;
+            QPointF at(5, 5);
+            QCoreApplication::postEvent(
+                view, new QMouseEvent(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton,
+                                      Qt::LeftButton, Qt::NoModifier));
+            QCoreApplication::postEvent(
+                view, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+            paintsDuring = view->paints;
+            view->update();
+            frame->close();
+        });
+        if (c.id == ID_FILE_EXPORT) {
+            ui.m_fileAnswers.push_back(dir.path());
+            ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1", IDC_FORMAT_COLOR}));
+        } else {
+            ui.m_fileAnswers.push_back(dir.path() + "/walk.gif");
+            ui.m_dialogScripts.push_back(FillMovie({IDC_MOVIE_GIF, true}));
+        }
+        EXPECT_TRUE(frame->ExecuteCommand(c.id));
+        const int paintsAfter = view->paints;
+
+        EXPECT_TRUE(blocked);
+        EXPECT_TRUE(progressShown);
+        EXPECT_EQ(progressText, "Exporting frame 1 of 6");
+        EXPECT_FALSE(commandRan);
+        EXPECT_EQ(framesSeen, 6);
+        EXPECT_EQ(view->inputs, 0);
+        EXPECT_GT(paintsAfter, paintsDuring);
+        EXPECT_EQ(ui.m_dialogTitles, QStringList{c.title});  // no second export
+        EXPECT_EQ(FilesIn(dir.path()).size(), c.files);
+        EXPECT_TRUE(ui.Texts().isEmpty()) << ui.Texts().join('|').toStdString();
+        // Afterwards: commands run again, the progress window is gone and the close went through.
+        EXPECT_FALSE(frame->CommandsBlocked());
+        EXPECT_FALSE(frame->isVisible());
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* p = qobject_cast<CProgressDlg*>(w)) {
-                progressShown = p->isVisible();
-                progressText = p->m_strStatus;
-            }
-        const int before = doc.m_nFrameCount;
-        commandRan = frame->ExecuteCommand(ID_FILE_EXPORT);
-        framesSeen = before;
-        QPointF at(5, 5);
-        QCoreApplication::postEvent(
-            view, new QMouseEvent(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton,
-                                  Qt::LeftButton, Qt::NoModifier));
-        QCoreApplication::postEvent(
-            view, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
-        paintsDuring = view->paints;
-        view->update();
-        frame->close();
-    });
-    ui.m_fileAnswers.push_back(dir.path());
-    ui.m_dialogScripts.push_back(Fill({dir.path(), "walk", "1", IDC_FORMAT_COLOR}));
-    EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_EXPORT));
-    const int paintsAfter = view->paints;
-
-    EXPECT_TRUE(blocked);
-    EXPECT_TRUE(progressShown);
-    EXPECT_EQ(progressText, "Exporting frame 1 of 6");
-    EXPECT_FALSE(commandRan);
-    EXPECT_EQ(framesSeen, 6);
-    EXPECT_EQ(view->inputs, 0);
-    EXPECT_GT(paintsAfter, paintsDuring);
-    EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});  // no second export
-    EXPECT_EQ(FilesIn(dir.path()).size(), 6);
-    // Afterwards: commands run again, the progress window is gone and the close went through.
-    EXPECT_FALSE(frame->CommandsBlocked());
-    EXPECT_FALSE(frame->isVisible());
-    for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_FALSE(qobject_cast<CProgressDlg*>(w) && w->isVisible());
-    AfxSetMainWnd(nullptr);
-    delete frame;
+            EXPECT_FALSE(qobject_cast<CProgressDlg*>(w) && w->isVisible());
+        AfxSetMainWnd(nullptr);
+        delete frame;
+    }
 }
 
 TEST(Export, CommandIsAlwaysEnabled) {
     CScriptedUi ui;
     CLumvaneDoc doc;  // not even an animation yet
     RegisterExportCommands(doc, nullptr);
-    CCmdUI cmd(ID_FILE_EXPORT);
-    EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Update, &cmd));
-    EXPECT_TRUE(cmd.m_bEnabled);
-    EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORT, CmdPhase::Execute, nullptr));
-    EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Settings"});
+    RegisterMovieExportCommands(doc, nullptr);
+    for (const int id : {ID_FILE_EXPORT, ID_FILE_EXPORTMOVIE}) {
+        CCmdUI cmd(id);
+        EXPECT_TRUE(doc.OnCmdMsg(id, CmdPhase::Update, &cmd));
+        EXPECT_TRUE(cmd.m_bEnabled);
+        EXPECT_TRUE(doc.OnCmdMsg(id, CmdPhase::Execute, nullptr));
+    }
+    EXPECT_EQ(ui.m_dialogTitles, (QStringList{"Export Settings", "Export Movie"}));
+    // Export Movie follows Export, should that ever be disabled.
+    doc.OnUpdateCommand(ID_FILE_EXPORT, [](CCmdUI* u) { u->Enable(false); });
+    CCmdUI movie(ID_FILE_EXPORTMOVIE);
+    EXPECT_TRUE(doc.OnCmdMsg(ID_FILE_EXPORTMOVIE, CmdPhase::Update, &movie));
+    EXPECT_FALSE(movie.m_bEnabled);
 }
 
 TEST(Export, TitleThatIsNotOnlyLettersMustBeEdited) {
@@ -541,5 +586,353 @@ TEST(Export, TitleThatIsNotOnlyLettersMustBeEdited) {
         EXPECT_TRUE(open) << title.toStdString();
         EXPECT_EQ(ui.Texts(), QStringList{"Only letters are allowed for the sequence name."});
         EXPECT_TRUE(FilesIn(dir.path()).isEmpty());
+    }
+}
+
+namespace {
+// A track of n bytes at 11025 samples per second, as Audio > Load leaves it.
+void LoadTrack(CLumvaneDoc& doc, int n) {
+    doc.m_pWaveFormat = {1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0};
+    doc.m_pSoundData.reset(new unsigned char[static_cast<std::size_t>(n)]);
+    for (int i = 0; i < n; ++i) doc.m_pSoundData[i] = static_cast<unsigned char>(i * 7);
+    doc.m_nSoundBytes = n;
+    doc.m_bSoundLoaded = 1;
+}
+
+// The document as a fingerprint: frames, their pixels, the current frame, the modified flag.
+std::string Fingerprint(const CLumvaneDoc& doc) {
+    std::string s = std::to_string(doc.m_nFrameCount) + " " + std::to_string(doc.m_nCurrentFrame) +
+                    " " + std::to_string(doc.IsModified());
+    for (int i = 0; i < doc.m_nFrameCount; ++i)
+        s.append(reinterpret_cast<const char*>(doc.m_frames[i].GetData()),
+                 doc.m_frames[i].PixelCount());
+    return s;
+}
+
+QStringList AllFilesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+}  // namespace
+
+TEST(MovieExportDlg, ControlsAndTexts) {
+    CMovieExportDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "Export Movie");
+    const std::pair<int, const char*> texts[] = {{IDOK, "Export"},
+                                                 {IDCANCEL, "Cancel"},
+                                                 {IDC_MOVIE_MP4, "MP4 video (H.264)"},
+                                                 {IDC_MOVIE_WEBM, "WebM video (VP9)"},
+                                                 {IDC_MOVIE_GIF, "Animated GIF"},
+                                                 {IDC_MOVIE_PNG, "PNG images"},
+                                                 {IDC_MOVIE_SOUND, "Include the sound track"},
+                                                 {IDC_MOVIE_SELECT_OUTPUT, "Select Output Path"}};
+    for (const auto& [id, text] : texts) EXPECT_EQ(dlg.GetItemText(id), text) << id;
+    EXPECT_EQ(dlg.RadioGroup(IDC_MOVIE_MP4),
+              (std::vector<int>{IDC_MOVIE_MP4, IDC_MOVIE_WEBM, IDC_MOVIE_GIF, IDC_MOVIE_PNG}));
+    EXPECT_TRUE(dlg.Item<QLineEdit>(IDC_MOVIE_OUTPUT)->isReadOnly());
+    QStringList boxes, labels;
+    for (auto* g : dlg.findChildren<QGroupBox*>()) boxes.append(g->title());
+    for (auto* l : dlg.findChildren<QLabel*>()) labels.append(l->text());
+    EXPECT_EQ(boxes, (QStringList{"Format", "Output"}));
+    EXPECT_EQ(labels, (QStringList{"Frame rate :", "frames per second",
+                                   "Sequence Name :", "Start Frame No :"}));
+    // The progress window of a movie: the Targa one's caption and fields, and Cancel.
+    CMovieProgressDlg progress;
+    EXPECT_EQ(progress.windowTitle(), "Progress...");
+    EXPECT_FALSE(progress.windowFlags() & Qt::WindowCloseButtonHint);
+    ASSERT_EQ(progress.findChildren<QPushButton*>().size(), 1);
+    EXPECT_EQ(progress.GetItemText(IDCANCEL), "Cancel");
+    EXPECT_TRUE(progress.Item<QLineEdit>(IDC_EXPORT_STATUS)->isReadOnly());
+}
+
+TEST(MovieExportDlg, OpensWithTheDocumentsRateSoundAndNames) {
+    struct Case {
+        QString path;  // empty: never saved
+        int fps;
+        bool sound;
+        QString shownName;
+        QString defaultFile;
+    } cases[] = {
+        {"", 25, false, "Untitled", QDir::homePath() + "/Untitled.mp4"},
+        {"/tmp/anims/walk.anm", 30, true, "walk", "/tmp/anims/walk.mp4"},
+        {"/tmp/anims/walk.v2.anm", 100, true, "walk.v2", "/tmp/anims/walk.v2.mp4"},
+    };
+    for (const Case& c : cases) {
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 1);
+        if (!c.path.isEmpty()) doc.SetPathName(c.path, false);
+        doc.m_nFps = c.fps;
+        if (c.sound) LoadTrack(doc, 100);
+        QString fps, name, output;
+        bool mp4 = false, soundOn = false, soundChecked = false, nameOn = true;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            fps = d.GetItemText(IDC_MOVIE_FPS);
+            name = d.GetItemText(IDC_MOVIE_SEQUENCE_NAME);
+            output = d.GetItemText(IDC_MOVIE_OUTPUT);
+            mp4 = d.IsChecked(IDC_MOVIE_MP4) && !d.IsChecked(IDC_MOVIE_WEBM) &&
+                  !d.IsChecked(IDC_MOVIE_GIF) && !d.IsChecked(IDC_MOVIE_PNG);
+            soundOn = d.GetDlgItem(IDC_MOVIE_SOUND)->isEnabled();
+            soundChecked = d.IsChecked(IDC_MOVIE_SOUND);
+            nameOn = d.GetDlgItem(IDC_MOVIE_SEQUENCE_NAME)->isEnabled();
+            d.ClickButton(IDC_MOVIE_SELECT_OUTPUT);  // answered Cancel
+        });
+        OnExportMovie(doc, nullptr);
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(ui.m_dialogTitles, QStringList{"Export Movie"});
+        EXPECT_EQ(fps, QString::number(c.fps));
+        EXPECT_TRUE(mp4);
+        EXPECT_EQ(soundOn, c.sound);
+        EXPECT_EQ(soundChecked, c.sound);
+        EXPECT_EQ(name, c.shownName);
+        EXPECT_FALSE(nameOn);
+        EXPECT_EQ(output, "");
+        ASSERT_EQ(ui.m_fileRequests.size(), 1u);
+        const FileDialogRequest& r = ui.m_fileRequests[0];
+        EXPECT_FALSE(r.open);
+        EXPECT_EQ(r.title, "Select Output File");
+        EXPECT_EQ(r.filter, "MP4 video (*.mp4)");
+        EXPECT_EQ(r.defaultExt, ".mp4");
+        EXPECT_EQ(r.initialPath, c.defaultFile);
+        EXPECT_TRUE(ui.Texts().isEmpty());
+    }
+}
+
+TEST(MovieExportDlg, EachFormatShowsWhatAppliesToIt) {
+    CScriptedUi ui;
+    CLumvaneDoc doc;
+    MakeAnimation(doc, 1);
+    doc.SetPathName("/tmp/anims/walk.anm", false);
+    LoadTrack(doc, 100);
+    ui.m_fileAnswers = {"/tmp/x/take", "/tmp/x", "/tmp/y/run.gif"};
+    struct Step {
+        int click;  // a format, Select Output Path or the sound box
+        QString output;
+        bool soundOn, soundChecked, fpsOn, nameOn;
+    };
+    const Step steps[] = {
+        {IDC_MOVIE_SELECT_OUTPUT, "/tmp/x/take.mp4", true, true, true, false},
+        {IDC_MOVIE_SOUND, "/tmp/x/take.mp4", true, false, true, false},
+        {IDC_MOVIE_WEBM, "/tmp/x/take.webm", true, false, true, false},
+        {IDC_MOVIE_SOUND, "/tmp/x/take.webm", true, true, true, false},
+        {IDC_MOVIE_GIF, "/tmp/x/take.gif", false, false, true, false},
+        {IDC_MOVIE_PNG, "", false, false, false, true},
+        {IDC_MOVIE_SELECT_OUTPUT, "/tmp/x/", false, false, false, true},
+        {IDC_MOVIE_MP4, "/tmp/x/take.mp4", true, true, true, false},
+        {IDC_MOVIE_GIF, "/tmp/x/take.gif", false, false, true, false},
+        {IDC_MOVIE_SELECT_OUTPUT, "/tmp/y/run.gif", false, false, true, false},
+        {IDC_MOVIE_PNG, "/tmp/x/", false, false, false, true},
+        {IDC_MOVIE_WEBM, "/tmp/y/run.webm", true, true, true, false},
+    };
+    ui.m_dialogScripts.push_back([&](CDialog& d) {
+        for (const Step& st : steps) {
+            d.ClickButton(st.click);
+            SCOPED_TRACE(st.output.toStdString());
+            EXPECT_EQ(d.GetItemText(IDC_MOVIE_OUTPUT), st.output);
+            EXPECT_EQ(d.GetDlgItem(IDC_MOVIE_SOUND)->isEnabled(), st.soundOn);
+            EXPECT_EQ(d.IsChecked(IDC_MOVIE_SOUND), st.soundChecked);
+            EXPECT_EQ(d.GetDlgItem(IDC_MOVIE_FPS)->isEnabled(), st.fpsOn);
+            EXPECT_EQ(d.GetDlgItem(IDC_MOVIE_SEQUENCE_NAME)->isEnabled(), st.nameOn);
+            EXPECT_EQ(d.GetDlgItem(IDC_MOVIE_START_NUMBER)->isEnabled(), st.nameOn);
+        }
+    });
+    OnExportMovie(doc, nullptr);
+    ASSERT_EQ(ui.m_fileRequests.size(), 3u);
+    EXPECT_EQ(ui.m_fileRequests[1].title, "Select Output Directory");
+    EXPECT_EQ(ui.m_fileRequests[1].initialPath, "/tmp/anims");
+    // Chosen once, a movie is offered again where it was, under the format's ending.
+    EXPECT_EQ(ui.m_fileRequests[2].initialPath, "/tmp/x/take.gif");
+    EXPECT_EQ(ui.m_fileRequests[2].filter, "Animated GIF (*.gif)");
+}
+
+TEST(MovieExportDlg, ExportButtonChecksInOrder) {
+    const QString range = "Please enter an integer between 1 and 100.";
+    const QString letters = "Only letters are allowed for the sequence name.";
+    struct Case {
+        int formatId;
+        QString output;  // the chooser's answer; null: not chosen
+        QString fps, name, start;
+        QStringList messages;
+        int fpsSet = 0;  // accepted: the rate of the settings
+    } cases[] = {
+        {IDC_MOVIE_MP4, QString(), "25", "walk", "1", {"Please Select an Output Path"}},
+        {IDC_MOVIE_PNG, QString(), "0", "walk", "1", {"Please Select an Output Path"}},
+        {IDC_MOVIE_MP4, "/tmp/m.mp4", "0", "walk", "1", {range}},
+        {IDC_MOVIE_WEBM, "/tmp/m.webm", "101", "walk", "1", {range}},
+        {IDC_MOVIE_GIF, "/tmp/m.gif", "x", "walk", "1", {"Please enter an integer."}},
+        {IDC_MOVIE_MP4, "/tmp/m.mp4", "", "walk", "1", {"Please enter an integer."}},
+        {IDC_MOVIE_MP4, "/tmp/m.mp4", "1", "walk", "1", {}, 1},
+        {IDC_MOVIE_GIF, "/tmp/m.gif", " 100 ", "walk", "1", {}, 100},
+        // Name and number belong to images only; the rate does not.
+        {IDC_MOVIE_MP4, "/tmp/m.mp4", "30", "walk1", "x", {}, 30},
+        {IDC_MOVIE_PNG, "/tmp", "0", "walk", "9999", {}, 25},
+        {IDC_MOVIE_PNG, "/tmp", "25", "walk1", "1", {letters}},
+        {IDC_MOVIE_PNG,
+         "/tmp",
+         "25",
+         "abcdefghijklmnopqrstuvwxyz",
+         "1",
+         {"Please enter no more than 25 characters."}},
+        {IDC_MOVIE_PNG,
+         "/tmp",
+         "25",
+         "walk",
+         "10000",
+         {"Please enter an integer between 0 and 9999."}},
+        {IDC_MOVIE_PNG, "/tmp", "25", "walk1", "-1", {"Please enter a positive integer."}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.output + " " + c.fps + " " + c.name + " " + c.start).toStdString());
+        CScriptedUi ui;
+        if (!c.output.isNull()) ui.m_fileAnswers.push_back(c.output);
+        CMovieExportDlg dlg;
+        bool open = false;
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            FillMovie({c.formatId, !c.output.isNull(), c.fps, c.name, c.start})(d);
+            open = !d.IsEnded();
+        });
+        const int result = dlg.DoModal();
+        EXPECT_EQ(ui.Texts(), c.messages);
+        EXPECT_EQ(result, c.messages.isEmpty() ? IDOK : IDCANCEL);
+        EXPECT_EQ(open, !c.messages.isEmpty());
+        if (result != IDOK) continue;
+        const MovieSettings s = dlg.Settings();
+        EXPECT_EQ(s.fps, c.fpsSet);
+        EXPECT_EQ(s.outputPath, c.formatId == IDC_MOVIE_PNG ? c.output + "/" : c.output);
+        EXPECT_FALSE(s.includeSound);
+        EXPECT_EQ(s.startNumber, c.formatId == IDC_MOVIE_PNG ? c.start.toUInt() : 1u);
+    }
+}
+
+// What the dialog asks for is what gets written, the document untouched.
+TEST(MovieExport, WritesWhatTheDialogAsks) {
+    struct Case {
+        int formatId;
+        bool soundClick;  // clicks the sound box once
+        const char* output;
+        QStringList files;
+        const char* audio;  // the sound stream's codec, "" none
+    } cases[] = {
+        {IDC_MOVIE_MP4, false, "/walk.mp4", {"walk.mp4"}, "aac"},
+        {IDC_MOVIE_MP4, true, "/walk.mp4", {"walk.mp4"}, ""},
+        {IDC_MOVIE_WEBM, false, "/walk", {"walk.webm"}, "opus"},
+        {IDC_MOVIE_GIF, false, "/walk.gif", {"walk.gif"}, ""},
+        {IDC_MOVIE_PNG, false, "", {"walk0007.png", "walk0008.png", "walk0009.png"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files.join(' ').toStdString() + (c.soundClick ? " without sound" : ""));
+        QTemporaryDir dir;
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 3, 16, 8);
+        LoadTrack(doc, 2000);
+        doc.SetModifiedFlag(false);
+        const std::string before = Fingerprint(doc);
+        ui.m_fileAnswers.push_back(dir.path() + c.output);
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            if (c.soundClick) d.ClickButton(IDC_MOVIE_SOUND);
+            FillMovie({c.formatId, true, "10", "walk", "7"})(d);
+        });
+        OnExportMovie(doc, nullptr);
+        EXPECT_TRUE(ui.Texts().isEmpty()) << ui.Texts().join('|').toStdString();
+        EXPECT_EQ(AllFilesIn(dir.path()), c.files);
+        EXPECT_EQ(Fingerprint(doc), before);
+        if (c.formatId == IDC_MOVIE_PNG) continue;
+        const ProbedMovie m = ProbeMovie((dir.path() + "/" + c.files[0]).toStdString());
+        ASSERT_EQ(m.error, "");
+        EXPECT_EQ(m.frames.size(), 3u);
+        EXPECT_EQ(m.audio.present ? m.audio.codec : "", c.audio);
+    }
+}
+
+// Cancel at the first, a middle and the last frame (button or Escape), and a movie that cannot
+// be written: the message, no partial movie, the document as it was.
+TEST(MovieExport, CancelAndFailureThroughTheProgressWindow) {
+    struct Case {
+        int formatId;
+        int cancelAt;  // 1-based frame whose progress text is showing; 0: no Cancel
+        bool escape;
+        const char* output;    // below the folder
+        QStringList messages;  // $ stands for the folder
+        QStringList files;
+        unsigned icon;
+    } cases[] = {
+        {IDC_MOVIE_MP4,
+         1,
+         false,
+         "/walk.mp4",
+         {"Export cancelled. $/walk.mp4 was not written."},
+         {},
+         MB_ICONINFORMATION},
+        {IDC_MOVIE_MP4,
+         3,
+         true,
+         "/walk.mp4",
+         {"Export cancelled. $/walk.mp4 was not written."},
+         {},
+         MB_ICONINFORMATION},
+        {IDC_MOVIE_WEBM,
+         5,
+         false,
+         "/walk.webm",
+         {"Export cancelled. $/walk.webm was not written."},
+         {},
+         MB_ICONINFORMATION},
+        {IDC_MOVIE_GIF,
+         5,
+         false,
+         "/walk.gif",
+         {"Export cancelled. $/walk.gif was not written."},
+         {},
+         MB_ICONINFORMATION},
+        {IDC_MOVIE_PNG,
+         3,
+         false,
+         "",
+         {"Export cancelled after 2 of 5 images."},
+         {"walk0001.png", "walk0002.png"},
+         MB_ICONINFORMATION},
+        {IDC_MOVIE_MP4,
+         0,
+         false,
+         "/no/walk.mp4",
+         {"Error writing file $/no/walk.mp4!: Disk Full or Write Protected",
+          "Disk Problem in Export"},
+         {},
+         MB_ICONEXCLAMATION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString("%1 at %2").arg(c.output).arg(c.cancelAt).toStdString());
+        QTemporaryDir dir;
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 5, 64, 48);
+        LoadTrack(doc, 5000);
+        doc.SetModifiedFlag(false);
+        const std::string before = Fingerprint(doc);
+        ui.m_fileAnswers.push_back(dir.path() + c.output);
+        ui.m_dialogScripts.push_back(FillMovie({c.formatId, true, "25", "walk", "1"}));
+        // Looks at the progress window at every pass of its events, i.e. once per frame.
+        QTimer watch;
+        const QString due = QString("Exporting frame %1 of 5").arg(c.cancelAt);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* p = qobject_cast<CMovieProgressDlg*>(w);
+                if (!p || !p->isVisible() || p->m_strStatus != due) continue;
+                if (c.escape)
+                    QTest::keyClick(p, Qt::Key_Escape);
+                else
+                    p->ClickButton(IDCANCEL);
+                watch.stop();
+            }
+        });
+        if (c.cancelAt) watch.start(0);
+        OnExportMovie(doc, nullptr);
+        QStringList messages = c.messages;
+        messages.replaceInStrings("$", dir.path());
+        EXPECT_EQ(ui.Texts(), messages);
+        ASSERT_FALSE(ui.m_messages.empty());
+        EXPECT_EQ(ui.m_messages[0].type & MB_ICONMASK, c.icon);
+        EXPECT_EQ(AllFilesIn(dir.path()), c.files);
+        EXPECT_EQ(Fingerprint(doc), before);
     }
 }

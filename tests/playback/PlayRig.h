@@ -11,10 +11,10 @@
 
 #include "WavBuilder.h"
 #include "document/LumvaneDoc.h"
+#include "document/RiffWave.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
-#include "playback/RiffWave.h"
 #include "support/RecordingWaveOut.h"
 
 // Readable failure messages for texts.

@@ -206,12 +206,16 @@ TEST_F(MainFrameTest, RecentFileMenuShowsTheProfileListOrADisabledPlaceholder) {
 
 TEST_F(MainFrameTest, StatusBarShowsPromptsWhileHighlightedAndReadyWhenIdle) {
     EXPECT_EQ(frame->GetMessageText(), QStringLiteral("Ready"));
-    QAction* clear = frame->CommandAction(ID_EDIT_CLEARFRAME);
-    clear->showStatusText(frame.get());
-    EXPECT_EQ(frame->GetMessageText(), QStringLiteral("Clears the current frame"));
-    QStatusTipEvent leave{QString()};
-    QApplication::sendEvent(frame.get(), &leave);
-    EXPECT_EQ(frame->GetMessageText(), QStringLiteral("Ready"));
+    const std::pair<int, const char*> prompts[] = {
+        {ID_EDIT_CLEARFRAME, "Clears the current frame"},
+        {ID_FILE_EXPORTMOVIE, "Export the animation as a movie, an animated GIF or PNG images"}};
+    for (const auto& [id, prompt] : prompts) {
+        frame->CommandAction(id)->showStatusText(frame.get());
+        EXPECT_EQ(frame->GetMessageText(), QString::fromUtf8(prompt));
+        QStatusTipEvent leave{QString()};
+        QApplication::sendEvent(frame.get(), &leave);
+        EXPECT_EQ(frame->GetMessageText(), QStringLiteral("Ready"));
+    }
 }
 
 TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {

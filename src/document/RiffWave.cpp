@@ -1,4 +1,4 @@
-#include "playback/RiffWave.h"
+#include "document/RiffWave.h"
 
 #include <climits>
 #include <cstring>
