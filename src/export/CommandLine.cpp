@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <csignal>
 #include <QFileInfo>
 #include <cstdio>
 
@@ -393,7 +394,6 @@ int RunMovie(const CommandLineOptions& o) {
     settings.sequenceName = o.sequenceName;
     settings.startNumber = o.startNumber;
     settings.includeSound = source.sound != nullptr;
-    std::signal(SIGXFSZ, SIG_IGN);
     // Interrupted, the export stops as if cancelled: no half-written movie is left behind.
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnStopSignal);
     const bool tty = ::isatty(STDERR_FILENO) == 1;
