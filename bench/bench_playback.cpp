@@ -1,7 +1,9 @@
 // Playback timing and sound onset, measured on the real clock (not under CTest):
 //  - BM_PlaybackLateness: a 500-frame 1028 x 768 animation at 100 fps with 8 onion frames;
-//    how late each frame's picture is finished after its due time (median and maximum, ms),
-//    and how late the loop wakes for it, with the drawing view composing and repainting.
+//    how late each frame's picture is finished after its due time (median, 99th percentile and
+//    maximum, ms), how late the loop wakes for it and how long the drawing view takes to compose
+//    and repaint it. The label names the window platform (offscreen unless a display is set);
+//    load1 is the system's load average at the end of the run, cores the processors it has.
 //  - BM_SoundOnset: from PlaySoundFrames to the first non-silent sample at the sound server's
 //    sink (needs scripts/sound-server.sh; skipped otherwise).
 #include <benchmark/benchmark.h>
@@ -18,7 +20,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -65,6 +70,31 @@ class CRecordingClock : public IPlaybackClock {
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The nearest-rank percentile p (0 < p <= 100).
+double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(p / 100.0 * double(v.size())));
+    return v[std::clamp<std::size_t>(rank, 1, v.size()) - 1];
+}
+
+// Median, 99th percentile and maximum of v as counters name_median_ms, name_p99_ms and
+// name_max_ms.
+void Report(benchmark::State& state, const std::string& name, const std::vector<double>& v) {
+    state.counters[name + "_median_ms"] = Median(v);
+    state.counters[name + "_p99_ms"] = Percentile(v, 99);
+    state.counters[name + "_max_ms"] = Percentile(v, 100);
+}
+
+double LoadAverage() {
+    double load = -1;
+    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
+    return load;
 }
 
 void BM_PlaybackLateness(benchmark::State& state) {
@@ -118,13 +148,14 @@ void BM_PlaybackLateness(benchmark::State& state) {
     doc.RemoveView(&doneMark);
     state.counters["frames"] = double(late.size());
     state.counters["waited"] = double(wake.size());
-    state.counters["late_median_ms"] = Median(late);
-    state.counters["late_max_ms"] = late.empty() ? 0 : *std::max_element(late.begin(), late.end());
-    state.counters["wake_median_ms"] = Median(wake);
-    state.counters["wake_max_ms"] = wake.empty() ? 0 : *std::max_element(wake.begin(), wake.end());
-    state.counters["paint_median_ms"] = Median(paint);
+    Report(state, "late", late);
+    Report(state, "wake", wake);
+    Report(state, "paint", paint);
     state.counters["early_frames"] =
         double(std::count_if(wake.begin(), wake.end(), [](double v) { return v < 0; }));
+    state.counters["load1"] = LoadAverage();
+    state.counters["cores"] = double(std::thread::hardware_concurrency());
+    state.SetLabel(QGuiApplication::platformName().toStdString());
 }
 // Arguments: frames per second, Show Every Frame.
 BENCHMARK(BM_PlaybackLateness)

@@ -45,12 +45,8 @@ void BM_ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComposeFrame)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
 
-// What one stroke segment costs the display: a 60 x 60 refresh and its repaint on screen.
-void BM_RefreshRectRepaint(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    auto doc = MakeDoc(width, height, 1);
-    CLumvaneView view(doc.get());
+// A view of 1000 x 700 on screen (or the offscreen platform) showing frame 0.
+void ShowView(CLumvaneView& view) {
     view.resize(1000, 700);
     view.show();
     QElapsedTimer wait;
@@ -59,6 +55,15 @@ void BM_RefreshRectRepaint(benchmark::State& state) {
         QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     view.ComposeFrame(0);
+}
+
+// What one stroke segment costs the display: a 60 x 60 refresh and its repaint on screen.
+void BM_RefreshRectRepaint(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto doc = MakeDoc(width, height, 1);
+    CLumvaneView view(doc.get());
+    ShowView(view);
     const QPoint s = view.ScrollPosition();
     int x = width / 2 - 200;
     const int y = height / 2 - 30;
@@ -73,6 +78,21 @@ BENCHMARK(BM_RefreshRectRepaint)
     ->Args({1028, 768})
     ->Args({4004, 3000})
     ->Unit(benchmark::kMicrosecond);
+
+// The paint of one playback frame without its composition: the whole pane, a 1028 x 768 frame
+// composed with 0 or 8 onion frames.
+void BM_PaintFrame(benchmark::State& state) {
+    const int onions = static_cast<int>(state.range(0));
+    auto doc = MakeDoc(1028, 768, 9);
+    CLumvaneView view(doc.get());
+    doc->m_bOnionSkin = onions > 0;
+    for (int k = 0; k < onions; ++k) doc->m_onionFrames[k] = k + 1;
+    doc->m_nOnionCount = onions;
+    ShowView(view);
+    for (auto _ : state) view.viewport()->repaint();
+    state.SetLabel(QGuiApplication::platformName().toStdString());
+}
+BENCHMARK(BM_PaintFrame)->Arg(0)->Arg(8)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <QSplitterHandle>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
@@ -129,6 +130,19 @@ class CPlaybackGuard : public QObject {
     bool m_bKeyStop = false;
 };
 
+// The frame the next step shows.
+int FrameAfter(const CLumvaneDoc& doc) {
+    return doc.m_nCurrentFrame + 1 < doc.m_nFrameCount ? doc.m_nCurrentFrame + 1 : 0;
+}
+
+// Lets the views compose that frame while the loop waits for its time, so that at the time
+// only the painting is left.
+void AnnounceFrame(CLumvaneDoc& doc, const CFrameAhead& ahead) {
+    const std::vector<CView*> views = doc.GetViews();
+    for (CView* view : views)
+        if (auto* v = dynamic_cast<IFrameAheadView*>(view)) v->PrepareFrame(ahead);
+}
+
 }  // namespace
 
 IPlaybackClock& SystemPlaybackClock() {
@@ -155,12 +169,16 @@ void CPlayback::OnPlay() {
     const std::int64_t period = 1000 / doc.m_nFps;
     const int start = doc.m_nCurrentFrame;
     SetStatus(kTextPlaying);
+    CFrameAhead ahead{FrameAfter(doc)};
+    AnnounceFrame(doc, ahead);  // the first picture is ready when sound and clock start
     if (doc.m_bSoundLoaded) doc.PlaySoundFrames(start, doc.m_nFrameCount - start);
 
     const std::int64_t t0 = clock.NowMicros();
     std::int64_t step = 0;
     bool stopped = false;
     while (step < doc.m_nFrameCount) {
+        ahead.frame = FrameAfter(doc);
+        AnnounceFrame(doc, ahead);
         clock.WaitUntil(t0 + period * step * 1000);
         // Whole milliseconds, as the frame times are defined in them.
         const std::int64_t elapsed = (clock.NowMicros() - t0) / 1000;
@@ -172,7 +190,7 @@ void CPlayback::OnPlay() {
             next = 0;
         }
         doc.m_nCurrentFrame = next;
-        doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+        doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT, &ahead);
 
         if (guard.Pump()) {
             if (doc.m_bSoundLoaded && doc.m_bSoundOn && doc.m_hWaveOut) doc.m_hWaveOut->Reset();
@@ -183,6 +201,8 @@ void CPlayback::OnPlay() {
         if (!doc.m_bShowEveryFrame) step = period > 0 ? elapsed / period : step;
         ++step;
     }
+    ahead.frame = CFrameAhead::kNone;  // the views may let go of what they kept for the run
+    AnnounceFrame(doc, ahead);
 
     if (doc.m_nCurrentFrame != start) {
         doc.m_nCurrentFrame = start;

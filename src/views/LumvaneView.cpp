@@ -55,7 +55,7 @@ bool CLumvaneView::HasAnimation() const {
            doc->m_nCurrentFrame >= 0 && doc->m_nCurrentFrame < doc->m_nFrameCount;
 }
 
-void CLumvaneView::OnUpdate(CView*, int hint, void*) {
+void CLumvaneView::OnUpdate(CView*, int hint, void* pHint) {
     CLumvaneDoc* doc = GetDoc();
     if (!doc) return;
     if (!doc->m_bViewsReady) {
@@ -67,7 +67,7 @@ void CLumvaneView::OnUpdate(CView*, int hint, void*) {
         doc->m_bShowEveryFrame = 0;
     }
     if (hint & 1) {
-        ComposeFrame(doc->m_nCurrentFrame);
+        if (!TakeFrameAhead(pHint)) ComposeFrame(doc->m_nCurrentFrame);
         // Playback paints each frame inside its own loop: the picture must be on screen now.
         RepaintPane();
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "document/UpdateHints.h"
 #include "framework/View.h"
 #include "views/ViewContext.h"
 
@@ -21,7 +22,7 @@ struct LRect;
 // The drawing pane: shows the document's current frame (or a peeked neighbour) one frame pixel
 // per screen pixel, centred, with chosen neighbours tinted blue under it; turns the pointer into
 // strokes, frame scrubbing and selection-box edits.
-class CLumvaneView : public QAbstractScrollArea, public CView {
+class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAheadView {
     Q_OBJECT
   public:
     // How long a peeked frame stays after the last key is let go.
@@ -30,6 +31,10 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     static constexpr int kHandleReach = 40;
     static constexpr int kMaxScrubStep = 40;
     static QColor SelectionColour() { return QColor(0, 100, 100); }
+    // The display image's format: 32-bit words without alpha, which the raster paint engine
+    // copies unchanged into the window's backing store (RGB32 offscreen, premultiplied ARGB32
+    // under xcb), so a paint converts nothing.
+    static constexpr QImage::Format kDisplayFormat = QImage::Format_RGB32;
     // What the margins around the frame are filled with: the scroll-bar background.
     static QColor MarginColour(const QWidget* widget);
 
@@ -47,6 +52,9 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     // Recomposes one rectangle (top-down frame coordinates, right/bottom exclusive) of that
     // frame into the same place of the display image. Returns 1.
     int RefreshRect(int index, int left, int top, int right, int bottom);
+    // Composes an announced frame into a second image while playback waits for its time; the
+    // update carrying the announcement then only swaps the images and paints.
+    void PrepareFrame(const CFrameAhead& ahead) override;
     // Adds the frame to the onion list or removes it; a ninth distinct frame is refused.
     void ToggleOnionFrame(int frame);
     // Keys 1 to 9: offset -4 .. +4 from the current frame.
@@ -81,7 +89,7 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     bool ReturnTimerActive() const { return m_returnTimer.isActive(); }
 
     // ---- state (names follow the document's conventions) ----
-    QImage m_memDC;  // display image, top row first
+    QImage m_memDC;  // display image in kDisplayFormat, top row first
     int m_nOffsetX = 0;
     int m_nOffsetY = 0;
     QPoint m_ptLast;
@@ -126,6 +134,29 @@ class CLumvaneView : public QAbstractScrollArea, public CView {
     void RunCommand(int id);
     void FirstPaint();
 
+    // What a composition reads: the shown frame's pixels (null for a frame without pixels,
+    // shown white), the usable onion frames' pixels in list order, and the frame size.
+    struct DisplaySources {
+        const unsigned char* shown = nullptr;
+        const unsigned char* onion[8] = {};
+        int onionCount = 0;
+        int width = 0;
+        int height = 0;
+        bool operator==(const DisplaySources&) const = default;
+    };
+    DisplaySources SourcesOf(int index) const;
+    // Composes the top-down rectangle [left, right) x [top, bottom) into an image of the
+    // sources' size in kDisplayFormat.
+    static void Compose(const DisplaySources& s, QImage& image, int left, int top, int right,
+                        int bottom);
+    // Makes the frame prepared for this update the display image; false when there is none
+    // or anything it was composed from has changed. Whatever was prepared is used up.
+    bool TakeFrameAhead(const void* pHint);
+
+    QImage m_aheadDC;  // an announced frame composed ahead, or the image it replaced
+    const CFrameAhead* m_pAhead = nullptr;  // the announcement m_aheadDC holds, if any
+    int m_nAheadFrame = -1;
+    DisplaySources m_aheadSources;
     QBasicTimer m_returnTimer;
     bool m_bContextOpened = false;
     IShellRelay* m_pRelay;

@@ -1,7 +1,8 @@
 // The display image: the shown frame, or a peeked neighbour, composed with the onion frames.
 #include <QImage>
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "document/LumvaneDoc.h"
@@ -10,17 +11,6 @@
 #include "views/OnionCompose.h"
 
 namespace {
-
-// The frames one composition reads: the shown one and the valid onion frames, each as a
-// pointer and a row stride (stride 0 repeats one white row for a frame without pixels).
-struct ComposeSources {
-    const unsigned char* shown = nullptr;
-    std::size_t shownStride = 0;
-    const unsigned char* onion[CLumvaneDoc::kMaxOnionFrames] = {};
-    int onionCount = 0;
-    std::size_t width = 0;
-    bool tinted = false;  // onion skin active: 24-bit display
-};
 
 bool FrameUsable(const CLumvaneDoc& doc, int index) {
     if (index < 0 || index >= doc.m_nFrameCount || index >= CLumvaneDoc::kMaxFrames) return false;
@@ -32,18 +22,21 @@ bool OnionActive(const CLumvaneDoc& doc) {
     return doc.m_bOnionSkin && doc.m_nOnionCount > 0;
 }
 
-ComposeSources PrepareSources(const CLumvaneDoc& doc, int index,
-                              const std::vector<unsigned char>& whiteRow) {
-    ComposeSources s;
-    s.width = static_cast<std::size_t>(doc.m_nWidth);
-    if (FrameUsable(doc, index)) {
-        s.shown = doc.m_frames[index].GetData();
-        s.shownStride = s.width;
-    } else {
-        s.shown = whiteRow.data();
-    }
-    s.tinted = OnionActive(doc);
-    if (s.tinted) {
+// Start of a display image row as its pixel words.
+std::uint32_t* DisplayRow(QImage& image, int y) {
+    return reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+}
+
+}  // namespace
+
+CLumvaneView::DisplaySources CLumvaneView::SourcesOf(int index) const {
+    static_assert(std::size(DisplaySources{}.onion) == CLumvaneDoc::kMaxOnionFrames);
+    const CLumvaneDoc& doc = *GetDoc();
+    DisplaySources s;
+    s.width = doc.m_nWidth;
+    s.height = doc.m_nHeight;
+    if (FrameUsable(doc, index)) s.shown = doc.m_frames[index].GetData();
+    if (OnionActive(doc)) {
         const int n = std::min(doc.m_nOnionCount, CLumvaneDoc::kMaxOnionFrames);
         for (int k = 0; k < n; ++k)
             if (FrameUsable(doc, doc.m_onionFrames[k]))
@@ -52,55 +45,47 @@ ComposeSources PrepareSources(const CLumvaneDoc& doc, int index,
     return s;
 }
 
-// Columns [x0, x1) of stored row `row`, composed into a display row of the given format.
-void ComposeRow(const ComposeSources& s, std::size_t row, int x0, int x1, QImage::Format format,
-                unsigned char* dst) {
-    const int n = x1 - x0;
-    const unsigned char* c = s.shown + row * s.shownStride + x0;
-    if (format == QImage::Format_Grayscale8) {
-        std::memcpy(dst + x0, c, static_cast<std::size_t>(n));
-        return;
-    }
-    unsigned char* d = dst + 3 * static_cast<std::size_t>(x0);
-    if (!s.tinted) {
-        for (int i = 0; i < n; ++i) d[3 * i] = d[3 * i + 1] = d[3 * i + 2] = c[i];
-        return;
-    }
+void CLumvaneView::Compose(const DisplaySources& s, QImage& image, int left, int top, int right,
+                           int bottom) {
+    const auto width = static_cast<std::size_t>(s.width);
+    // A frame without pixels shows as white paper: one white row stands for all of its rows.
+    std::vector<unsigned char> white;
+    if (!s.shown) white.assign(width, 255);
+    const unsigned char* shown = s.shown ? s.shown : white.data();
+    const std::size_t shownStride = s.shown ? width : 0;
     const unsigned char* rows[CLumvaneDoc::kMaxOnionFrames];
-    for (int k = 0; k < s.onionCount; ++k) rows[k] = s.onion[k] + row * s.width + x0;
-    ComposeOnionRow(d, c, rows, s.onionCount, n);
+    for (int y = top; y < bottom; ++y) {
+        const auto row = static_cast<std::size_t>(s.height - 1 - y);  // stored bottom-up
+        for (int k = 0; k < s.onionCount; ++k) rows[k] = s.onion[k] + row * width + left;
+        ComposeOnionRow(DisplayRow(image, y) + left, shown + row * shownStride + left, rows,
+                        s.onionCount, right - left);
+    }
 }
-
-}  // namespace
 
 int CLumvaneView::ComposeFrame(int index) {
     CLumvaneDoc* doc = GetDoc();
+    m_pAhead = nullptr;
     if (!doc || doc->m_nWidth <= 0 || doc->m_nHeight <= 0) {
         m_memDC = QImage();
         return 1;
     }
     const int w = doc->m_nWidth;
     const int h = doc->m_nHeight;
-    const QImage::Format format =
-        OnionActive(*doc) ? QImage::Format_RGB888 : QImage::Format_Grayscale8;
     // The previous image is reused when it fits, sparing a fresh allocation per frame.
-    if (m_memDC.format() != format || m_memDC.width() != w || m_memDC.height() != h) {
-        m_memDC = QImage(w, h, format);
+    if (m_memDC.format() != kDisplayFormat || m_memDC.width() != w || m_memDC.height() != h) {
+        m_memDC = QImage(w, h, kDisplayFormat);
         if (m_memDC.isNull()) {
             AfxMessageBox(QStringLiteral("Could not create bitmap"));
             return 1;
         }
     }
-    std::vector<unsigned char> white;
-    if (!FrameUsable(*doc, index)) white.assign(static_cast<std::size_t>(w), 255);
-    const ComposeSources src = PrepareSources(*doc, index, white);
-    for (int y = 0; y < h; ++y)
-        ComposeRow(src, static_cast<std::size_t>(h - 1 - y), 0, w, format, m_memDC.scanLine(y));
+    Compose(SourcesOf(index), m_memDC, 0, 0, w, h);
     return 1;
 }
 
 int CLumvaneView::RefreshRect(int index, int left, int top, int right, int bottom) {
     CLumvaneDoc* doc = GetDoc();
+    m_pAhead = nullptr;
     if (!doc || doc->m_nWidth <= 0 || doc->m_nHeight <= 0) return 1;
     const int w = doc->m_nWidth;
     const int h = doc->m_nHeight;
@@ -110,16 +95,44 @@ int CLumvaneView::RefreshRect(int index, int left, int top, int right, int botto
     top = clampTo(top, h);
     bottom = clampTo(bottom, h);
     if (right - left <= 0 || bottom - top <= 0) return 1;
-    if (m_memDC.width() != w || m_memDC.height() != h) return ComposeFrame(index);
-    if (OnionActive(*doc) && m_memDC.format() == QImage::Format_Grayscale8)
-        m_memDC.convertTo(QImage::Format_RGB888);  // lossless; keeps the peeked picture
-    std::vector<unsigned char> white;
-    if (!FrameUsable(*doc, index)) white.assign(static_cast<std::size_t>(w), 255);
-    const ComposeSources src = PrepareSources(*doc, index, white);
-    for (int y = top; y < bottom; ++y)
-        ComposeRow(src, static_cast<std::size_t>(h - 1 - y), left, right, m_memDC.format(),
-                   m_memDC.scanLine(y));
+    if (m_memDC.format() != kDisplayFormat || m_memDC.width() != w || m_memDC.height() != h)
+        return ComposeFrame(index);
+    Compose(SourcesOf(index), m_memDC, left, top, right, bottom);
     return 1;
+}
+
+void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
+    CLumvaneDoc* doc = GetDoc();
+    if (ahead.frame == CFrameAhead::kNone) {
+        m_pAhead = nullptr;
+        m_aheadDC = QImage();
+        return;
+    }
+    if (!doc || doc->m_nWidth <= 0 || doc->m_nHeight <= 0) return;
+    const DisplaySources sources = SourcesOf(ahead.frame);
+    // The loop may announce the same frame again when its wait ends early.
+    if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame && m_aheadSources == sources) return;
+    m_pAhead = nullptr;
+    if (m_aheadDC.width() != sources.width || m_aheadDC.height() != sources.height ||
+        m_aheadDC.format() != kDisplayFormat) {
+        m_aheadDC = QImage(doc->m_nWidth, doc->m_nHeight, kDisplayFormat);
+        if (m_aheadDC.isNull()) return;  // shown the ordinary way when its time comes
+    }
+    Compose(sources, m_aheadDC, 0, 0, doc->m_nWidth, doc->m_nHeight);
+    m_pAhead = &ahead;
+    m_nAheadFrame = ahead.frame;
+    m_aheadSources = sources;
+}
+
+bool CLumvaneView::TakeFrameAhead(const void* pHint) {
+    const CFrameAhead* ahead = m_pAhead;
+    m_pAhead = nullptr;
+    const CLumvaneDoc* doc = GetDoc();
+    if (!ahead || pHint != ahead || !doc || doc->m_nCurrentFrame != m_nAheadFrame ||
+        SourcesOf(m_nAheadFrame) != m_aheadSources)
+        return false;
+    m_memDC.swap(m_aheadDC);
+    return true;
 }
 
 void CLumvaneView::ToggleOnionFrame(int frame) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "WavBuilder.h"
@@ -41,18 +42,30 @@ struct Shown {
     bool operator==(const Shown&) const = default;
 };
 
-struct RecordingView : CView {
+struct RecordingView : CView, IFrameAheadView {
     FakeClock* clock = nullptr;
     std::int64_t t0 = -1;
     std::int64_t paintMicros = 0;  // the display's cost per frame
     std::vector<Shown> shown;
     std::vector<int> hints;
+    // Each announced frame with the number of waits the clock had done by then.
+    std::vector<std::pair<int, int>> announced;
+    int unannounced = 0;  // frame updates that did not carry their frame's announcement
+    const CFrameAhead* ahead = nullptr;
     std::function<void(int shownCount)> onPaint;
     QWidget* GetWidget() override { return nullptr; }
-    void OnUpdate(CView*, int hint, void*) override {
+    void PrepareFrame(const CFrameAhead& a) override {
+        if (ahead != &a || announced.empty() || announced.back().first != a.frame)
+            announced.push_back({a.frame, clock ? clock->waits : 0});
+        ahead = &a;
+    }
+    void OnUpdate(CView*, int hint, void* pHint) override {
         hints.push_back(hint);
-        if (hint != 1 || !clock) return;
         auto* d = static_cast<CLumvaneDoc*>(GetDocument());
+        if (hint == 1 && (!ahead || pHint != ahead || ahead->frame != d->m_nCurrentFrame))
+            ++unannounced;
+        ahead = nullptr;
+        if (hint != 1 || !clock) return;
         shown.push_back({d->m_nCurrentFrame, (clock->now - t0) / 1000});
         clock->now += paintMicros;
         if (onPaint) onPaint(static_cast<int>(shown.size()));

@@ -45,7 +45,7 @@ void PostClick(QWidget* w) {
 }  // namespace
 
 // Frame times, the clock-following and show-every-frame modes, the wrap and the return to the
-// start frame, and the closing status text.
+// start frame, the announcement of each frame ahead of its time, and the closing status text.
 TEST(Play, TimingAndFrameOrder) {
     struct Case {
         const char* name;
@@ -118,6 +118,14 @@ TEST(Play, TimingAndFrameOrder) {
         std::vector<int> hints(c.shown.size(), 1);
         if (c.restoreHint) hints.push_back(3);
         EXPECT_EQ(rig.view.hints, hints);
+        // Each frame is announced before the wait for its time, and its update carries that;
+        // the end of the run is announced too.
+        std::vector<std::pair<int, int>> announced;
+        for (std::size_t k = 0; k < c.shown.size(); ++k)
+            announced.push_back({c.shown[k].frame, static_cast<int>(k)});
+        announced.push_back({CFrameAhead::kNone, static_cast<int>(c.shown.size())});
+        EXPECT_EQ(rig.view.announced, announced);
+        EXPECT_EQ(rig.view.unannounced, 0);
         EXPECT_EQ(rig.status, QStringList({kPlaying, kFinished}));
         EXPECT_FALSE(rig.frame.CommandsBlocked());
         EXPECT_FALSE(rig.player.IsPlaying());

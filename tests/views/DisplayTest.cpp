@@ -1,8 +1,10 @@
 // The composed display image, onion skin, flip keys, margins, hints and the first paint.
 #include <QAction>
+#include <QBackingStore>
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <functional>
 #include <tuple>
 
 #include "ViewFixture.h"
@@ -31,8 +33,7 @@ TEST_P(OnionColours, PixelRule) {
     }
     doc.m_nOnionCount = n;
     view->ComposeFrame(0);
-    EXPECT_EQ(view->DisplayImage().format(), QImage::Format_RGB888);
-    EXPECT_EQ(Shown(3, 2), QColor(c.red, c.green, c.blue));
+    EXPECT_EQ(Word(3, 2), qRgb(c.red, c.green, c.blue));
     // What reaches the screen is the same colour.
     const QImage screen = Pane()->grab().toImage();
     EXPECT_EQ(QColor(screen.pixel(view->m_nOffsetX + 3, view->m_nOffsetY + 2)),
@@ -61,10 +62,8 @@ TEST_F(ViewTest, OnionDivisionIsExactForAllProducts) {
     view->ComposeFrame(0);
     int wrong = 0;
     for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
-            const QRgb p = view->DisplayImage().pixel(x, 255 - y);
-            if (qGreen(p) != x * y / 255 || qRed(p) != x * y / 255 || qBlue(p) != x) ++wrong;
-        }
+        for (int x = 0; x < 256; ++x)
+            wrong += Word(x, 255 - y) != qRgb(x * y / 255, x * y / 255, x);
     EXPECT_EQ(wrong, 0);
 }
 
@@ -76,9 +75,27 @@ TEST_F(ViewTest, OnionModeWithEmptyListShowsPlainGray) {
     doc.m_bOnionSkin = 1;
     doc.m_nOnionCount = 0;
     view->ComposeFrame(0);
-    EXPECT_EQ(view->DisplayImage().format(), QImage::Format_Grayscale8);
-    EXPECT_EQ(qGray(view->DisplayImage().pixel(1, 3)), 77);  // stored row 0 is the bottom row
-    EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 3)), 255);
+    EXPECT_EQ(Word(1, 3), qRgb(77, 77, 77));  // stored row 0 is the bottom row
+    EXPECT_EQ(Word(0, 3), qRgb(255, 255, 255));
+    const QImage withMode = view->DisplayImage().copy();
+    doc.m_bOnionSkin = 0;
+    view->ComposeFrame(0);
+    EXPECT_EQ(view->DisplayImage(), withMode);
+}
+
+// Painting copies the display image as it is: the window's backing store holds 32-bit words
+// that an opaque RGB32 image is copied into without conversion.
+TEST_F(ViewTest, DisplayImageIsInTheBackingStoreFormat) {
+    MakeAnimation(16, 8);
+    ShowView(50, 50);
+    ASSERT_TRUE(view->backingStore());
+    QPaintDevice* device = view->backingStore()->paintDevice();
+    ASSERT_EQ(device->devType(), QInternal::Image);
+    const QImage::Format store = static_cast<QImage*>(device)->format();
+    EXPECT_TRUE(store == QImage::Format_RGB32 || store == QImage::Format_ARGB32_Premultiplied)
+        << store;
+    EXPECT_EQ(device->devicePixelRatio(), 1);
+    EXPECT_EQ(view->DisplayImage().format(), QImage::Format_RGB32);
 }
 
 // Widths that are not a multiple of 4 come only from files; rows must not shear.
@@ -98,9 +115,11 @@ TEST_F(ViewTest, OddWidthsDisplayRowByRow) {
             doc.m_nOnionCount = onion;
             view->ComposeFrame(0);
             for (int y = 0; y < 3; ++y)
-                for (int x = 0; x < width; ++x)
-                    ASSERT_EQ(qBlue(view->DisplayImage().pixel(x, 2 - y)), 10 * y + x)
+                for (int x = 0; x < width; ++x) {
+                    const int v = 10 * y + x;
+                    ASSERT_EQ(Word(x, 2 - y), qRgb(v, v, v))
                         << width << " " << onion << " " << x << "," << y;
+                }
         }
     }
 }
@@ -177,7 +196,7 @@ TEST_F(FlipKeys, OnionModeKeysToggleNeighbours) {
     ASSERT_EQ(doc.m_nOnionCount, 1);
     EXPECT_EQ(doc.m_onionFrames[0], 3);
     EXPECT_EQ(hints.hints, std::vector<int>{3});
-    EXPECT_EQ(Shown(0, 0), QColor(4, 4, 30));  // 30 x 40 / 255 = 4.7, truncated
+    EXPECT_EQ(Word(0, 0), qRgb(4, 4, 30));  // 30 x 40 / 255 = 4.7, truncated
     Key(6);
     EXPECT_EQ(doc.m_nOnionCount, 0);
     EXPECT_EQ(hints.hints, (std::vector<int>{3, 3}));
@@ -390,8 +409,60 @@ TEST_F(ViewTest, RefreshRectUsesOnionRuleAndStoredRows) {
     view->ComposeFrame(0);
     SetPixel(1, 2, 4, 0);  // stored row 4 is top-down row 1
     view->RefreshRect(0, 2, 1, 3, 2);
-    EXPECT_EQ(Shown(2, 1), QColor(0, 0, 255));
-    EXPECT_EQ(Shown(2, 4), QColor(255, 255, 255));
+    EXPECT_EQ(Word(2, 1), qRgb(0, 0, 255));
+    EXPECT_EQ(Word(2, 4), qRgb(255, 255, 255));
+}
+
+// Playback announces a frame before its time and shows it with an update carrying the
+// announcement: that update shows the frame composed ahead, any other shows a fresh one.
+TEST_F(ViewTest, AnnouncedFrameIsShownOnlyByItsOwnUpdate) {
+    struct Case {
+        const char* what;
+        std::function<void(CLumvaneView&, CLumvaneDoc&)> between;
+        bool carried;  // the update carries the announcement
+        QRgb shown;
+    };
+    auto nothing = [](CLumvaneView&, CLumvaneDoc&) {};
+    auto silentInk = [](CLumvaneView&, CLumvaneDoc& d) { d.m_frames[1].Fill(60); };
+    const Case cases[] = {
+        {"nothing between", nothing, true, qRgb(50, 50, 100)},  // 100 x 128 / 255
+        // Nothing may run in between: what was composed ahead is what is shown.
+        {"pixels changed unannounced", silentInk, true, qRgb(50, 50, 100)},
+        {"other update", silentInk, false, qRgb(30, 30, 60)},
+        {"onion list emptied", [](CLumvaneView&, CLumvaneDoc& d) { d.m_nOnionCount = 0; }, true,
+         qRgb(100, 100, 100)},
+        {"another frame current", [](CLumvaneView&, CLumvaneDoc& d) { d.m_nCurrentFrame = 2; },
+         true, qRgb(64, 64, 128)},
+        {"stroke refreshed",
+         [](CLumvaneView& v, CLumvaneDoc& d) {
+             d.m_frames[1].Fill(60);
+             v.RefreshRect(1, 0, 0, 1, 1);
+         },
+         true, qRgb(30, 30, 60)},
+    };
+    MakeAnimation(8, 4, 3);
+    ShowView(50, 50);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        doc.m_frames[0].Fill(200);
+        doc.m_frames[1].Fill(100);
+        doc.m_frames[2].Fill(128);
+        doc.m_bOnionSkin = 1;
+        doc.m_onionFrames[0] = 2;
+        doc.m_nOnionCount = 1;
+        doc.m_nCurrentFrame = 0;
+        doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+        CFrameAhead ahead{1};
+        view->PrepareFrame(ahead);
+        EXPECT_EQ(Word(0, 0), qRgb(100, 100, 200));  // the pane still shows frame 0
+        doc.m_nCurrentFrame = 1;
+        c.between(*view, doc);
+        doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT, c.carried ? &ahead : nullptr);
+        EXPECT_EQ(Word(0, 0), c.shown);
+        EXPECT_EQ(Word(7, 3), c.shown);
+        EXPECT_EQ(QColor(Pane()->grab().toImage().pixel(view->m_nOffsetX, view->m_nOffsetY)),
+                  QColor(c.shown));
+    }
 }
 
 TEST_F(ViewTest, SelectionOutlineIsDotted) {

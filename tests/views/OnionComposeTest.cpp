@@ -1,6 +1,7 @@
 // The onion row kernel against the plain rule: every product, every length, every list order.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -9,27 +10,31 @@
 namespace {
 
 // Plain transcription of the per-pixel rule.
-void Reference(unsigned char* dst, const unsigned char* shown, const unsigned char* const* onion,
+void Reference(std::uint32_t* dst, const unsigned char* shown, const unsigned char* const* onion,
                int onionCount, int count) {
     for (int i = 0; i < count; ++i) {
-        int b = shown[i];
+        std::uint32_t b = shown[i];
         for (int k = 0; k < onionCount; ++k) b = b * onion[k][i] / 255;
-        dst[3 * i] = static_cast<unsigned char>(b);
-        dst[3 * i + 1] = static_cast<unsigned char>(b);
-        dst[3 * i + 2] = shown[i];
+        dst[i] = 0xFF000000u | b << 16 | b << 8 | shown[i];  // alpha, red, green, blue
     }
 }
 
 const OnionKernel kKernels[] = {OnionKernel::Scalar, OnionKernel::Ssse3, OnionKernel::Avx2};
 
-// All 65,536 products, once through sixteen-pixel steps and once pixel by pixel, with every
-// kernel this processor has.
+// All 65,536 products and every plain gray value, once through whole vector steps and once
+// pixel by pixel, with every kernel this processor has.
 TEST(OnionCompose, EveryProductIsExact) {
     for (OnionKernel kernel : kKernels) {
         if (!OnionKernelAvailable(kernel)) continue;
         SCOPED_TRACE(static_cast<int>(kernel));
-        std::vector<unsigned char> shown(256), onion(256), out(3 * 256), ref(3 * 256);
-        for (int i = 0; i < 256; ++i) shown[i] = static_cast<unsigned char>(i);
+        std::vector<unsigned char> shown(256), onion(256);
+        std::vector<std::uint32_t> out(256), ref(256);
+        for (int i = 0; i < 256; ++i) {
+            shown[i] = static_cast<unsigned char>(i);
+            ref[i] = 0xFF000000u | 0x010101u * i;
+        }
+        ComposeOnionRowWith(kernel, out.data(), shown.data(), nullptr, 0, 256);
+        ASSERT_EQ(out, ref) << "gray";
         for (int v = 0; v < 256; ++v) {
             std::fill(onion.begin(), onion.end(), static_cast<unsigned char>(v));
             const unsigned char* rows[1] = {onion.data()};
@@ -39,7 +44,7 @@ TEST(OnionCompose, EveryProductIsExact) {
             std::fill(out.begin(), out.end(), 0);
             for (int i = 0; i < 256; ++i) {
                 const unsigned char* one[1] = {onion.data() + i};
-                ComposeOnionRowWith(kernel, out.data() + 3 * i, shown.data() + i, one, 1, 1);
+                ComposeOnionRowWith(kernel, out.data() + i, shown.data() + i, one, 1, 1);
             }
             ASSERT_EQ(out, ref) << "onion " << v;
         }
@@ -59,8 +64,9 @@ TEST(OnionCompose, RandomRowsOfEveryLengthAndListSize) {
                 for (int count = 0; count + from <= 100; ++count) {
                     const unsigned char* rows[8];
                     for (int k = 0; k < onions; ++k) rows[k] = frames[k + 1].data() + from;
-                    // One guard byte after the row must stay untouched.
-                    std::vector<unsigned char> out(3 * count + 1, 0xA5), ref(3 * count + 1, 0xA5);
+                    // One guard word after the row must stay untouched.
+                    std::vector<std::uint32_t> out(count + 1, 0xA5A5A5A5),
+                        ref(count + 1, 0xA5A5A5A5);
                     Reference(ref.data(), frames[0].data() + from, rows, onions, count);
                     if (!OnionKernelAvailable(kernel)) continue;
                     ComposeOnionRowWith(kernel, out.data(), frames[0].data() + from, rows, onions,

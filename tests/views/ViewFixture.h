@@ -81,8 +81,13 @@ class ViewTest : public ::testing::Test {
         doc.m_frames[frame].GetData()[static_cast<std::size_t>(y) * doc.m_nWidth + x] =
             static_cast<unsigned char>(v);
     }
-    // Display image colour at top-down (x, y).
-    QColor Shown(int x, int y) { return QColor(view->DisplayImage().pixel(x, y)); }
+    // The display image's 32-bit word at top-down (x, y), alpha included: what a paint copies.
+    QRgb Word(int x, int y) {
+        const QImage& image = view->DisplayImage();
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+        if (image.format() != QImage::Format_RGB32 || !image.valid(x, y)) return 0;
+        return reinterpret_cast<const QRgb*>(image.constScanLine(y))[x];
+    }
 
     // Pointer events on the pane at pane coordinates.
     void Press(QPoint p, Qt::KeyboardModifiers m = Qt::NoModifier) {
