@@ -1,6 +1,8 @@
 #include "document/LumvaneDoc.h"
 
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "framework/CmdTarget.h"
 
@@ -21,9 +23,73 @@ CLumvaneDoc::CLumvaneDoc() {
 
 CLumvaneDoc::~CLumvaneDoc() {
     CloseSound();
+    ReleaseAllFrames();
+}
+
+void CLumvaneDoc::FrameWillChange(int index) {
+    if (index < 0 || index >= kMaxFrames) return;
+    FrameMark& mark = m_marks[index];
+    mark.version = ++m_nChangeCount;
+    if (!mark.lease) return;
+    GrayImage& frame = m_frames[index];
+    if (mark.lease->InUse() && frame.GetData()) {
+        // Copy on write: the copy keeps reading the old buffer, the document goes on in a new one.
+        GrayImage fresh;
+        std::shared_ptr<FrameStore> store =
+            FrameStore::For(m_frameStore, frame.GetWidth(), frame.GetHeight());
+        if (store && fresh.Create(frame.GetWidth(), frame.GetHeight(), store)) {
+            std::memcpy(fresh.GetData(), frame.GetData(), frame.PixelCount());
+            mark.lease->orphan.Swap(frame);
+            frame.Swap(fresh);
+        } else {
+            // No memory for a second buffer: the copy reads one frame in well under a
+            // millisecond, so wait for it.
+            while (mark.lease->InUse()) std::this_thread::yield();
+        }
+    }
+    mark.lease.reset();
+}
+
+std::shared_ptr<FrameLease> CLumvaneDoc::LendFrame(int index) {
+    FrameMark& mark = m_marks[index];
+    if (!mark.lease) mark.lease = std::make_shared<FrameLease>();
+    mark.lease->readers.fetch_add(1, std::memory_order_relaxed);
+    return mark.lease;
+}
+
+void CLumvaneDoc::SetStrokeActive(bool active) {
+    if (m_bStrokeActive && !active && m_nCurrentFrame >= 0 && m_nCurrentFrame < kMaxFrames)
+        m_marks[m_nCurrentFrame].version = ++m_nChangeCount;  // the whole stroke counts
+    m_bStrokeActive = active;
+}
+
+void CLumvaneDoc::ReleaseFrame(int index) {
+    FrameMark& mark = m_marks[index];
+    if (mark.lease && mark.lease->InUse()) mark.lease->orphan.Swap(m_frames[index]);
+    m_frames[index].Free();
+    mark = FrameMark();
+    ++m_nChangeCount;
+}
+
+void CLumvaneDoc::ReleaseAllFrames() {
+    for (int i = 0; i < kMaxFrames; ++i)
+        if (m_frames[i].GetData() || m_marks[i].lease) ReleaseFrame(i);
+}
+
+void CLumvaneDoc::NewMark(int index) {
+    FrameMark& mark = m_marks[index];
+    mark.lease.reset();
+    mark.id = ++m_nChangeCount;
+    mark.version = mark.id;
+}
+
+void CLumvaneDoc::SwapSlots(int a, int b) {
+    m_frames[a].Swap(m_frames[b]);
+    std::swap(m_marks[a], m_marks[b]);
 }
 
 int CLumvaneDoc::SaveUndo() {
+    FrameWillChange(m_nCurrentFrame);
     const GrayImage& cur = m_frames[m_nCurrentFrame];
     if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
         std::memcpy(m_undoImage.GetData(), cur.GetData(), cur.PixelCount());
@@ -50,8 +116,9 @@ int CLumvaneDoc::CreateAnimation(int width, int height) {
 }
 
 void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int height) {
-    for (GrayImage& f : m_frames) f.Free();
+    ReleaseAllFrames();
     m_frames[0].Swap(images.frame);
+    NewMark(0);
     m_frameStore = images.store;
     m_undoImage.Swap(images.undo);
     m_clipImage.Swap(images.clip);

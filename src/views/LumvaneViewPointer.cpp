@@ -73,6 +73,7 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     } else {
         const QPoint s = ScrollPosition();
         doc->SaveUndo();
+        doc->SetStrokeActive(true);
         doc->CurrentFrame().DrawStamp(doc->ActiveBrush(), vx + s.x(), doc->m_nHeight - vy - s.y(),
                                       doc->m_bEraser, p);
     }
@@ -150,4 +151,6 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
     } else {
         DrawSegment(pos.x() - m_nOffsetX, pos.y() - m_nOffsetY, p);
     }
+    // Whatever the press began (a key may have switched modes meanwhile), no stroke goes on.
+    doc->SetStrokeActive(false);
 }
