@@ -234,7 +234,7 @@ struct CRecoveryWriter::Impl {
         QSaveFile out(CopyPath());
         out.setDirectWriteFallback(false);
         errno = 0;
-        if (!out.open(QIODevice::WriteOnly)) return ErrorOr(EIO);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return ErrorOr(EIO);
         std::unordered_map<std::uint64_t, WrittenRecord> table;
         try {
             QFile previous(CopyPath());
