@@ -1,0 +1,131 @@
+// What a recovery copy costs the window thread, on 500 frames of 1028 x 768 line art: the
+// snapshot with one frame changed and with all frames changed (the worker writes the copy in
+// the background, timed as worker_ms), and the start of a stroke on a frame the worker is
+// still reading, which copies that one frame first. The figure that matters is the longest
+// pause (max_ms); the mean is the benchmark's own time.
+#include <benchmark/benchmark.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "document/LumvaneDoc.h"
+#include "document/RecoveryCopy.h"
+
+namespace {
+
+constexpr int kFrames = 500;
+constexpr int kWidth = 1028;
+constexpr int kHeight = 768;
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Line art of about 3 % ink: 25 drawings, repeated.
+CLumvaneDoc& Doc() {
+    static std::unique_ptr<CLumvaneDoc> doc;
+    if (doc) return *doc;
+    doc = std::make_unique<CLumvaneDoc>();
+    doc->CreateAnimation(kWidth, kHeight);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> x(0, kWidth - 1), y(0, kHeight - 1), brush(1, 3);
+    for (int f = 0; f < kFrames; ++f) {
+        if (f > 0) doc->OnAddFrame();
+        GrayImage& img = doc->CurrentFrame();
+        if (f >= 25) {
+            std::memcpy(img.GetData(), doc->m_frames[f % 25].GetData(), img.PixelCount());
+            continue;
+        }
+        for (int s = 0; s < 400; ++s)
+            img.DrawLine(doc->m_brushes[brush(rng)], x(rng), y(rng), x(rng), y(rng), 0, 255);
+    }
+    return *doc;
+}
+
+// Changes frames first .. first + count - 1 as a stroke would.
+void Change(CLumvaneDoc& doc, int first, int count, int value) {
+    for (int i = first; i < first + count; ++i) {
+        doc.m_nCurrentFrame = i % kFrames;
+        doc.SaveUndo();
+        doc.CurrentFrame().DrawStamp(doc.m_brushes[5], 100 + value % 800, 100, 0, 255);
+    }
+}
+
+void BM_CopySnapshot(benchmark::State& state) {
+    const int changed = static_cast<int>(state.range(0));
+    CLumvaneDoc& doc = Doc();
+    QTemporaryDir dir;
+    CRecoveryWriter writer(dir.path());
+    writer.Copy(doc);  // the first copy holds every frame
+    writer.WaitUntilIdle();
+    double longest = 0;
+    double worker = 0;
+    int round = 0;
+    for (auto _ : state) {
+        Change(doc, round * 7, changed, round);
+        ++round;
+        const Clock::time_point t0 = Clock::now();
+        if (writer.Copy(doc) != CRecoveryWriter::Result::Started)
+            state.SkipWithError("no copy started");
+        const Clock::time_point t1 = Clock::now();
+        writer.WaitUntilIdle();
+        const double ms = Ms(t1 - t0);
+        state.SetIterationTime(ms / 1000);
+        longest = std::max(longest, ms);
+        worker += Ms(Clock::now() - t1);
+    }
+    state.counters["max_ms"] = longest;
+    state.counters["worker_ms"] = worker / std::max(1, round);
+    state.counters["copy_MB"] = static_cast<double>(QFileInfo(writer.CopyPath()).size()) / 1e6;
+    state.SetLabel(changed == 1 ? "one frame changed" : "all frames changed");
+}
+
+// Strokes begin, one every millisecond on frame after frame, while the worker writes a copy of
+// all frames: each that lands on a frame not yet read copies it first.
+void BM_StrokeStartDuringCopy(benchmark::State& state) {
+    CLumvaneDoc& doc = Doc();
+    QTemporaryDir dir;
+    CRecoveryWriter writer(dir.path());
+    double longest = 0;
+    long strokes = 0;
+    int round = 0;
+    for (auto _ : state) {
+        Change(doc, 0, kFrames, round++);
+        writer.Copy(doc);
+        double total = 0;
+        for (int i = 0; writer.Busy(); ++i) {
+            doc.m_nCurrentFrame = (i * 37) % kFrames;
+            const Clock::time_point t0 = Clock::now();
+            doc.SaveUndo();
+            const double ms = Ms(Clock::now() - t0);
+            doc.CurrentFrame().DrawStamp(doc.m_brushes[0], 10, 10, 0, 255);
+            longest = std::max(longest, ms);
+            total += ms;
+            ++strokes;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        writer.WaitUntilIdle();
+        state.SetIterationTime(total / 1000);
+    }
+    state.counters["max_ms"] = longest;
+    state.counters["strokes"] = static_cast<double>(strokes);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CopySnapshot)
+    ->Arg(1)
+    ->Arg(kFrames)
+    ->Iterations(20)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StrokeStartDuringCopy)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
