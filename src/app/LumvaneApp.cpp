@@ -72,10 +72,10 @@ CLumvaneApp::CLumvaneApp() : CWinApp(QStringLiteral("Lumvane")) {
 }
 
 CLumvaneApp::~CLumvaneApp() {
+    // A normal end: the recovery copy goes, before the document it was taken from.
+    m_pAutosave.reset();
     // The drawing view releases the tablet binding when it goes.
     DestroyDocTemplate();
-    // A normal end: the recovery copy goes with it.
-    m_pAutosave.reset();
 }
 
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {

@@ -1,5 +1,10 @@
 #include "document/RecoveryCopy.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -130,6 +135,11 @@ std::vector<CRecoveredCopy> FindAbandonedCopies(const QString& folder) {
         if (!c.lock->tryLock(0)) continue;
         c.copyPath = dir.filePath(c.id + kCopySuffix);
         c.infoPath = info.absoluteFilePath();
+        if (!QFileInfo::exists(c.copyPath)) {
+            // Its program ended before the first copy was written: nothing to offer.
+            c.Delete();
+            continue;
+        }
         c.time = info.lastModified().toUTC();
         QFile file(c.infoPath);
         if (file.open(QIODevice::ReadOnly)) {
@@ -194,6 +204,10 @@ struct CRecoveryWriter::Impl {
     QString InfoPath() const { return QDir(folder).filePath(id + kInfoSuffix); }
 
     void Run() {
+        // Below the window thread: a copy woken up must not push drawing aside.
+        sched_param param{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
         std::unique_lock<std::mutex> guard(mutex);
         for (;;) {
             changed.wait(guard, [this] { return stop || job; });
@@ -225,6 +239,9 @@ struct CRecoveryWriter::Impl {
                 return error;
             }
         }
+        // The side file comes first, so that a copy on disk always has its name.
+        if (!hasCopy)
+            if (const int error = WriteInfo(s)) return error;
         if (const int error = WriteCopy(s)) return error;
         hasCopy = true;
         return WriteInfo(s);
@@ -409,7 +426,7 @@ void CRecoveryWriter::Discard() {
     d->cancel = true;
     WaitUntilIdle();
     d->cancel = false;
-    if (d->hasCopy) {
+    if (d->hasCopy || d->lock) {
         QFile::remove(d->CopyPath());
         QFile::remove(d->InfoPath());
     }

@@ -207,6 +207,9 @@ TEST(RecoveredCopies, OnlyThoseOfProgramsGoneNewestFirstDamagedSetAside) {
     leave("older", R"({"path":"","title":"Untitled","time":"2026-01-02T10:00:00.000Z","pid":1})");
     leave("newer", R"({"path":"/x/walk.anm","title":"walk","time":"2026-01-03T10:00:00.000Z"})");
     leave("broken", "{ not json");
+    // A program that ended before its first copy leaves only the side file: nothing to offer.
+    WriteAll(QDir(folder).filePath("empty.recovery"),
+             R"({"title":"x","time":"2026-01-01T00:00:00Z"})");
     std::vector<CRecoveredCopy> found = FindAbandonedCopies(folder);
     ASSERT_EQ(found.size(), 3u);
     // The damaged side file sorts by the file's time, which is now: first.
