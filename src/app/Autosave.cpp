@@ -27,6 +27,8 @@ CAutosave::CAutosave(const QString& folder, std::function<void(const QString&)> 
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &CAutosave::Tick);
+    // Read once: the window thread does no file work for a copy.
+    m_bEnabled = Enabled();
     m_timer.start(IntervalSeconds() * 1000);
 }
 
@@ -56,10 +58,7 @@ void CAutosave::Attach(CLumvaneDoc* doc) {
 }
 
 void CAutosave::Tick() {
-    // The settings may change while the program runs.
-    const int interval = IntervalSeconds() * 1000;
-    if (m_timer.interval() != interval) m_timer.start(interval);
-    if (!m_pDoc || !m_pDoc->IsModified() || !Enabled()) return;
+    if (!m_bEnabled || !m_pDoc || !m_pDoc->IsModified()) return;
     switch (m_writer.Copy(*m_pDoc)) {
         case CRecoveryWriter::Result::Busy:
         case CRecoveryWriter::Result::InStroke:

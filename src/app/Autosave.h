@@ -21,13 +21,15 @@ class CAutosave : public QObject {
     // How soon a copy put off by a stroke or by the previous copy is tried again.
     static constexpr int kRetryMs = 250;
 
-    // folder: where the copies live. notice: shows a text in the status bar.
+    // folder: where the copies live. notice: shows a text in the status bar. The settings
+    // are read here, once.
     CAutosave(const QString& folder, std::function<void(const QString&)> notice,
               QObject* parent = nullptr);
     ~CAutosave() override;
 
     static bool Enabled();
     static int IntervalSeconds();
+    int TimerIntervalMs() const { return m_timer.interval(); }
     // The status-bar text when a copy cannot be written.
     static QString NoticeText(const QString& folder);
 
@@ -46,6 +48,7 @@ class CAutosave : public QObject {
     QTimer m_timer;
     QTimer m_retry;
     bool m_bNoticeShown = false;
+    bool m_bEnabled = true;
 };
 
 // At start-up: asks about each copy that a program no longer running left in folder, newest

@@ -242,3 +242,33 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenGivesOneNoticeAndDrawingGoesOn) {
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->CurrentFrame().GetData()[0], 2);
 }
+
+TEST_F(RecoveryTest, SettingsTurnCopiesOffAndSetTheirInterval) {
+    struct Case {
+        QVariant enabled, interval;
+        bool copies;
+        int intervalMs;
+    } cases[] = {
+        {{}, {}, true, 60000},        {true, 5, true, 5000},     {false, {}, false, 60000},
+        {{}, 0, true, 1000},          {{}, 3600, true, 3600000}, {{}, 3601, true, 3600000},
+        {"yes", "soon", true, 60000},
+    };
+    CLumvaneDoc doc;
+    doc.CreateAnimation(8, 2);
+    doc.SetModifiedFlag(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.enabled.toString() + "/" + c.interval.toString()).toStdString());
+        QSettings s;
+        s.clear();
+        if (c.enabled.isValid()) s.setValue("Autosave/Enabled", c.enabled);
+        if (c.interval.isValid()) s.setValue("Autosave/IntervalSeconds", c.interval);
+        s.sync();
+        QTemporaryDir folder;
+        CAutosave autosave(folder.path(), {});
+        autosave.Attach(&doc);
+        EXPECT_EQ(autosave.TimerIntervalMs(), c.intervalMs);
+        autosave.Tick();
+        autosave.Writer().WaitUntilIdle();
+        EXPECT_EQ(QDir(folder.path()).isEmpty(), !c.copies);
+    }
+}
