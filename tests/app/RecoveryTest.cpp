@@ -14,13 +14,9 @@
 namespace {
 using RecoveryTest = AppFixture;
 
-QByteArray Bytes(CLumvaneDoc& doc) {
-    QTemporaryDir tmp;
-    const QString path = tmp.filePath(QStringLiteral("x.anm"));
-    doc.OnSaveDocument(path);
+QByteArray ReadFile(const QString& path) {
     QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -108,15 +104,10 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
     drawn.CreateAnimation(8, 2);
     drawn.OnAddFrame();
     drawn.m_frames[1].Fill(40);
-    // Once saved and read back, the brushes keep the cores they were stored with.
-    const QByteArray copy = [&] {
-        CLumvaneDoc back;
-        QTemporaryDir tmp;
-        const QString path = tmp.filePath(QStringLiteral("x.anm"));
-        drawn.OnSaveDocument(path);
-        back.OnOpenDocument(path);
-        return Bytes(back);
-    }();
+    drawn.m_brushes[4].Build(6, 0);  // a brush that reads back as it was written
+    const QString copyPath = dir.filePath(QStringLiteral("copy.anm"));
+    ASSERT_EQ(drawn.OnSaveDocument(copyPath), 1);
+    const QByteArray copy = ReadFile(copyPath);
     const QDateTime older = QDateTime::fromString("2026-03-04T05:06:07.000Z", Qt::ISODateWithMs);
     const QDateTime newer = older.addSecs(3600);
     auto when = [](const QDateTime& t) {
@@ -163,11 +154,7 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
                   QStringLiteral(R"({"path":"","title":"","time":"%1","pid":98})")
                       .arg(older.toString(Qt::ISODateWithMs))
                       .toUtf8());
-        const QByteArray originalBytes = [&] {
-            QFile f(original);
-            f.open(QIODevice::ReadOnly);
-            return f.readAll();
-        }();
+        const QByteArray originalBytes = ReadFile(original);
         ui.m_answers = {c.answers.begin(), c.answers.end()};
         // The older copy, never saved, is asked about next unless the newer was recovered.
         if (c.first != Recovered) ui.m_answers.insert(ui.m_answers.end(), {IDNO, IDNO});
@@ -201,9 +188,7 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
             EXPECT_EQ(files, (QStringList{"new.anm", "new.lock", "new.recovery"}));
             doc->SetModifiedFlag(true);
             ASSERT_TRUE(AfxGetMainWnd()->ExecuteCommand(ID_FILE_SAVE));
-            QFile f(original);
-            f.open(QIODevice::ReadOnly);
-            EXPECT_EQ(f.readAll(), copy);
+            EXPECT_EQ(ReadFile(original), copy);
             files = QDir(folder).entryList(QDir::Files);
             files.removeIf([](const QString& f) { return f.startsWith("old"); });
             EXPECT_EQ(files, QStringList());
@@ -214,11 +199,7 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
                 {}, {"new.anm", "new.recovery"}, {}, {"new.anm.damaged", "new.recovery.damaged"}};
             EXPECT_EQ(files, expected[c.first]);
         }
-        QFile f(original);
-        f.open(QIODevice::ReadOnly);
-        if (c.first != Recovered) {
-            EXPECT_EQ(f.readAll(), originalBytes);
-        }
+        EXPECT_EQ(ReadFile(original), c.first == Recovered ? copy : originalBytes);
         TearDown();
     }
 }
