@@ -189,6 +189,33 @@ TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
     EXPECT_EQ(d.m_frames[0].GetData(), own);
 }
 
+TEST(RecoveryWriter, FramesChangedWhileACopyIsWrittenComeInTheNext) {
+    QTemporaryDir dir;
+    CRecoveryWriter w(dir.path());
+    CLumvaneDoc d;
+    MakeAnimation(d, 1028, 768, {0, 0, 0, 0, 0, 0});
+    std::mt19937 rng(3);
+    for (int f = 0; f < 6; ++f)
+        for (std::size_t i = 0; i < d.m_frames[f].PixelCount(); ++i)
+            d.m_frames[f].GetData()[i] = static_cast<unsigned char>(rng() & 3);
+    const QByteArray taken = Store(d);
+    const unsigned char* last = d.m_frames[5].GetData();
+    ASSERT_EQ(w.Copy(d), CRecoveryWriter::Result::Started);
+    // Strokes on every frame while the worker encodes them.
+    for (int f = 5; f >= 0; --f) {
+        d.m_nCurrentFrame = f;
+        d.SaveUndo();
+        d.CurrentFrame().Fill(100 + f);
+    }
+    d.m_nCurrentFrame = 0;
+    // The last frame is read last: the stroke went to a copy of its pixels.
+    EXPECT_NE(d.m_frames[5].GetData(), last);
+    w.WaitUntilIdle();
+    EXPECT_EQ(ReadAll(w.CopyPath()), taken);
+    ASSERT_EQ(CopyNow(w, d), 0);
+    EXPECT_EQ(ReadAll(w.CopyPath()), Store(d));
+}
+
 TEST(RecoveredCopies, OnlyThoseOfProgramsGoneNewestFirstDamagedSetAside) {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("recovery"));
