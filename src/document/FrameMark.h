@@ -4,10 +4,15 @@
 // that frame changed, and whether a copy being written still reads its pixels.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "raster/GrayImage.h"
+
+class FrameStore;
 
 // Pixels lent to a recovery copy that is being written on another thread. While the copy
 // reads them, the document writes into a fresh buffer and hands the old one to the lease
@@ -26,4 +31,26 @@ struct FrameMark {
     std::uint64_t id = 0;
     std::uint64_t version = 0;
     std::shared_ptr<FrameLease> lease;
+};
+
+// Frame buffers touched in advance by the copy's worker thread, for copy on write while it
+// reads: the first touch of fresh memory costs milliseconds for a frame (a page fault per page,
+// or memory compacted for a huge page), which the window thread must not pay at a stroke.
+class SpareFrames {
+  public:
+    // Window thread: the size and the store of the frames to come.
+    void Prepare(const std::shared_ptr<FrameStore>& store, int width, int height);
+    // Worker: allocates and touches buffers until count are ready.
+    void TopUp(std::size_t count);
+    // Window thread: a ready buffer of width x height into image; false when none is.
+    bool Take(GrayImage& image, int width, int height);
+    // Worker: gives the buffers back to the store once the copy is done.
+    void Clear();
+
+  private:
+    std::mutex m_mutex;
+    std::shared_ptr<FrameStore> m_store;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    std::vector<std::unique_ptr<GrayImage>> m_ready;
 };

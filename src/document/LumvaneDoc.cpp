@@ -33,11 +33,13 @@ void CLumvaneDoc::FrameWillChange(int index) {
     if (!mark.lease) return;
     GrayImage& frame = m_frames[index];
     if (mark.lease->InUse() && frame.GetData()) {
-        // Copy on write: the copy keeps reading the old buffer, the document goes on in a new one.
+        // Copy on write: the copy keeps reading the old buffer, the document goes on in a new
+        // one, which the copy's worker has made ready unless strokes came faster than it.
         GrayImage fresh;
         std::shared_ptr<FrameStore> store =
             FrameStore::For(m_frameStore, frame.GetWidth(), frame.GetHeight());
-        if (store && fresh.Create(frame.GetWidth(), frame.GetHeight(), store)) {
+        if (m_spares->Take(fresh, frame.GetWidth(), frame.GetHeight()) ||
+            (store && fresh.Create(frame.GetWidth(), frame.GetHeight(), store))) {
             std::memcpy(fresh.GetData(), frame.GetData(), frame.PixelCount());
             mark.lease->orphan.Swap(frame);
             frame.Swap(fresh);
@@ -55,6 +57,11 @@ std::shared_ptr<FrameLease> CLumvaneDoc::LendFrame(int index) {
     if (!mark.lease) mark.lease = std::make_shared<FrameLease>();
     mark.lease->readers.fetch_add(1, std::memory_order_relaxed);
     return mark.lease;
+}
+
+std::shared_ptr<SpareFrames> CLumvaneDoc::PrepareSpareFrames() {
+    m_spares->Prepare(FrameStore::For(m_frameStore, m_nWidth, m_nHeight), m_nWidth, m_nHeight);
+    return m_spares;
 }
 
 void CLumvaneDoc::SetStrokeActive(bool active) {

@@ -103,6 +103,9 @@ class CLumvaneDoc : public CDocument {
     // Lends the pixels of frame index to a recovery copy, which calls Done on the lease when it
     // has read them.
     std::shared_ptr<FrameLease> LendFrame(int index);
+    // Buffers for copy on write, ready for frames of the present size; the copy's worker
+    // fills them while it reads.
+    std::shared_ptr<SpareFrames> PrepareSpareFrames();
     // A stroke runs from the press to the release of the button; copies are taken between
     // strokes, never in the middle of one.
     void SetStrokeActive(bool active);
@@ -153,6 +156,7 @@ class CLumvaneDoc : public CDocument {
     void SwapSlots(int a, int b);
 
     FrameMark m_marks[kMaxFrames];
+    std::shared_ptr<SpareFrames> m_spares = std::make_shared<SpareFrames>();
     std::uint64_t m_nChangeCount = 0;
     bool m_bStrokeActive = false;
 };

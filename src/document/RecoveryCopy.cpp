@@ -58,6 +58,8 @@ struct Snapshot {
     std::vector<Frame> frames;
     QString path;
     QString title;
+    std::shared_ptr<SpareFrames> spares;
+    std::size_t spareCount = 0;  // how many to keep ready while pixels are lent
 
     // The copy is done with the pixels, however it ended.
     void ReturnPixels() {
@@ -66,6 +68,7 @@ struct Snapshot {
             f.lease.reset();
             f.pixels = nullptr;
         }
+        if (spares) spares->Clear();
     }
 };
 
@@ -262,6 +265,7 @@ struct CRecoveryWriter::Impl {
                 if (cancel) throw Cancelled();
                 const auto at = static_cast<qint64>(ar.Position());
                 if (f.pixels) {
+                    s.spares->TopUp(s.spareCount);
                     anm::StoreFrameRecord(ar, f.pixels, f.width, f.height);
                     f.lease->Done();
                     f.lease.reset();
@@ -389,6 +393,12 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
                          brushes[static_cast<std::size_t>(i)].second};
     s->path = doc.GetPathName();
     s->title = doc.GetTitle();
+    s->spares = doc.PrepareSpareFrames();
+    // A few frames' worth, within 16 MB: strokes start far less often than frames are read.
+    const std::size_t frameBytes =
+        static_cast<std::size_t>(doc.m_nWidth) * static_cast<std::size_t>(doc.m_nHeight);
+    s->spareCount = std::clamp<std::size_t>(
+        (std::size_t{16} << 20) / std::max<std::size_t>(frameBytes, 1), 1, 4);
     s->frames.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const FrameMark& mark = doc.Mark(i);
