@@ -35,17 +35,21 @@ void CLumvaneDoc::FrameWillChange(int index) {
     if (mark.lease->InUse() && frame.GetData()) {
         // Copy on write: the copy keeps reading the old buffer, the document goes on in a new
         // one, which the copy's worker has made ready unless strokes came faster than it.
+        const int w = frame.GetWidth();
+        const int h = frame.GetHeight();
         GrayImage fresh;
-        std::shared_ptr<FrameStore> store =
-            FrameStore::For(m_frameStore, frame.GetWidth(), frame.GetHeight());
-        if (m_spares->Take(fresh, frame.GetWidth(), frame.GetHeight()) ||
-            (store && fresh.Create(frame.GetWidth(), frame.GetHeight(), store))) {
+        bool ready = m_spares->Take(fresh, w, h);
+        if (!ready) {
+            const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, w, h);
+            ready = store && fresh.Create(w, h, store);
+        }
+        if (ready) {
             std::memcpy(fresh.GetData(), frame.GetData(), frame.PixelCount());
             mark.lease->orphan.Swap(frame);
             frame.Swap(fresh);
         } else {
-            // No memory for a second buffer: the copy reads one frame in well under a
-            // millisecond, so wait for it.
+            // Out of memory even for one frame: the pixels can only be written once the copy
+            // has read them.
             while (mark.lease->InUse()) std::this_thread::yield();
         }
     }
