@@ -74,7 +74,7 @@ struct Snapshot {
 
 struct Cancelled {};
 
-// A lock that a live program's lock is never taken for, however old it is.
+// A lock that is taken over only from a program that is gone, however old its file is.
 std::unique_ptr<QLockFile> MakeLock(const QString& path) {
     auto lock = std::make_unique<QLockFile>(path);
     lock->setStaleLockTime(0);
@@ -91,7 +91,7 @@ bool SameExceptCurrentFrame(anm::FileHeader a, anm::FileHeader b) {
     return a == b;
 }
 
-// A name for the files of a free spot: base + suffix, then base + suffix + 2, ...
+// The name to set a damaged file aside under: base.damaged, or base.damaged2 ... when taken.
 QString FreeName(const QString& base) {
     QString name = base + kDamagedSuffix;
     for (int n = 2; QFileInfo::exists(name); ++n) name = base + kDamagedSuffix + QString::number(n);
