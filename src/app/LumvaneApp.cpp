@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QStandardPaths>
 
+#include "app/Autosave.h"
 #include "app/FileTypeRegistration.h"
 #include "app/StartupDialogs.h"
 #include "document/LumvaneDoc.h"
@@ -72,6 +73,8 @@ CLumvaneApp::CLumvaneApp() : CWinApp(QStringLiteral("Lumvane")) {
 }
 
 CLumvaneApp::~CLumvaneApp() {
+    // A normal end: the recovery copy goes, before the document it was taken from.
+    m_pAutosave.reset();
     // The drawing view releases the tablet binding when it goes.
     DestroyDocTemplate();
 }
@@ -95,12 +98,23 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
     CDisclaimerDlg disclaimer;
     if (disclaimer.DoModal() == IDCANCEL) return 0;
 
+    const QString recoveryDir =
+        m_strRecoveryDir.isEmpty() ? recovery::DefaultFolder() : m_strRecoveryDir;
+    m_pAutosave = std::make_unique<CAutosave>(recoveryDir, [this](const QString& text) {
+        if (CFrameWnd* frame = GetMainWnd()) frame->SetMessageText(text);
+    });
+
     LoadStdProfileSettings(4);
     m_nNumPreviewPages =
         GetProfileInt(QStringLiteral("Settings"), QStringLiteral("PreviewPages"), 0);
 
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(
-        DocString(), [] { return new CLumvaneDoc(); },
+        DocString(),
+        [this] {
+            auto* doc = new CLumvaneDoc();
+            m_pAutosave->Attach(doc);
+            return doc;
+        },
         [this](CDocument* d) {
             auto* doc = static_cast<CLumvaneDoc*>(d);
             auto* frame = new CMainFrame(doc, &m_tablet);
@@ -120,6 +134,10 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
 
     CCommandLineInfo cmdInfo;
     ParseCommandLine(arguments, cmdInfo);
+
+    // Unsaved work of a run that ended unexpectedly comes first; once recovered, it is the
+    // document, and neither the file named on the command line nor the start dialog follows.
+    if (OfferRecoveredCopies(*this, m_pAutosave->Writer(), recoveryDir)) return 1;
 
     // The template shows the main window maximised when it creates it.
     if (cmdInfo.m_nShellCommand == CCommandLineInfo::FileOpen)

@@ -8,6 +8,7 @@
 #include "framework/WinApp.h"
 #include "input/TabletInput.h"
 
+class CAutosave;
 class CLumvaneDoc;
 class CMainFrame;
 class IWaveOutSystem;
@@ -53,10 +54,15 @@ class CLumvaneApp : public CWinApp {
     IWaveOutSystem* m_pWaveOut = nullptr;
     // The program's one tablet binding, shared by the drawing views it creates.
     CTabletInput m_tablet;
+    // Where recovery copies are kept; empty means the user's application data.
+    QString m_strRecoveryDir;
+    // Recovery copies of unsaved work; exists once the disclaimer is accepted.
+    CAutosave* Autosave() const { return m_pAutosave.get(); }
 
   private:
     // Adds the commands of the layers above the document to its table, run in that window.
     void RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame);
 
     std::unique_ptr<QPrinter> m_pPrinter;
+    std::unique_ptr<CAutosave> m_pAutosave;
 };

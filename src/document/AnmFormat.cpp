@@ -210,14 +210,26 @@ std::uint64_t LeastBytesForFrames(int count, int width, int height) {
            kBrushRecordBytes * 10;
 }
 
+void StoreHeader(CArchive& ar, const FileHeader& h) {
+    ar << h.frameCount << h.currentFrame << h.eraser << h.width << h.height << h.eraser
+       << h.drawBrush << h.eraseBrush;
+}
+
 void StoreFrameRecord(CArchive& ar, const GrayImage& image) {
     const std::size_t count = image.PixelCount();
     if (image.GetData() == nullptr || count != static_cast<std::size_t>(image.GetWidth()) *
                                                    static_cast<std::size_t>(image.GetHeight()))
         throw CArchiveException(CArchiveException::writeFailed);
-    ar << static_cast<std::int32_t>(image.GetWidth());
-    ar << static_cast<std::int32_t>(image.GetHeight());
-    raster::RunEncoder encoder(image.GetData(), count);
+    StoreFrameRecord(ar, image.GetData(), image.GetWidth(), image.GetHeight());
+}
+
+void StoreFrameRecord(CArchive& ar, const unsigned char* pixels, int width, int height) {
+    if (pixels == nullptr || width <= 0 || height <= 0)
+        throw CArchiveException(CArchiveException::writeFailed);
+    ar << static_cast<std::int32_t>(width);
+    ar << static_cast<std::int32_t>(height);
+    raster::RunEncoder encoder(pixels,
+                               static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     unsigned char block[4096 * raster::kRunBytes];
     while (std::size_t n = encoder.Encode(block, sizeof block)) ar.Write(block, n);
 }

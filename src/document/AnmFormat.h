@@ -22,9 +22,25 @@ constexpr int kMaxBrushSize = 40;
 constexpr int kFrameHeaderBytes = 8;  // width and height before the runs
 constexpr int kBrushRecordBytes = 8;
 
+// The eight integers at the start of a file; the eraser mode is written twice.
+struct FileHeader {
+    std::int32_t frameCount = 0;
+    std::int32_t currentFrame = 0;
+    std::int32_t eraser = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t drawBrush = 0;
+    std::int32_t eraseBrush = 0;
+    bool operator==(const FileHeader&) const = default;
+};
+constexpr int kHeaderBytes = 32;
+void StoreHeader(CArchive& ar, const FileHeader& header);
+
 // Writes a frame record: width, height, then the pixels as runs. Throws writeFailed for an
 // image whose pixels are missing.
 void StoreFrameRecord(CArchive& ar, const GrayImage& image);
+// The same for width x height pixels held elsewhere.
+void StoreFrameRecord(CArchive& ar, const unsigned char* pixels, int width, int height);
 // Writes count frame records, the same bytes as StoreFrameRecord for each in turn; frames of
 // a few megabytes are encoded on all cores.
 void StoreFrameRecords(CArchive& ar, const GrayImage* frames, int count);

@@ -71,10 +71,8 @@ struct LoadedAnimation {
 
 void CLumvaneDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        ar << static_cast<std::int32_t>(m_nFrameCount) << static_cast<std::int32_t>(m_nCurrentFrame)
-           << static_cast<std::int32_t>(m_bEraser) << static_cast<std::int32_t>(m_nWidth)
-           << static_cast<std::int32_t>(m_nHeight) << static_cast<std::int32_t>(m_bEraser)
-           << static_cast<std::int32_t>(m_nDrawBrush) << static_cast<std::int32_t>(m_nEraseBrush);
+        anm::StoreHeader(ar, {m_nFrameCount, m_nCurrentFrame, m_bEraser, m_nWidth, m_nHeight,
+                              m_nDrawBrush, m_nEraseBrush});
         anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
         for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, b);
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
@@ -85,8 +83,11 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     file.Read(ar);
 
     // The whole file is read and checked: from here on nothing can fail.
-    for (GrayImage& f : m_frames) f.Free();
-    for (int i = 0; i < file.frameCount; ++i) m_frames[i].Swap(file.frames[i]);
+    ReleaseAllFrames();
+    for (int i = 0; i < file.frameCount; ++i) {
+        m_frames[i].Swap(file.frames[i]);
+        NewMark(i);
+    }
     m_frameStore = file.store;
     m_undoImage.Swap(file.undo);
     m_clipImage.Swap(file.clip);

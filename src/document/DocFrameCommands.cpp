@@ -24,6 +24,7 @@ void CLumvaneDoc::OnClearFrame() {
 
 void CLumvaneDoc::OnEditUndo() {
     if (m_nFrameCount <= 0) return;
+    FrameWillChange(m_nCurrentFrame);
     GrayImage& cur = CurrentFrame();
     if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
         std::memcpy(cur.GetData(), m_undoImage.GetData(), cur.PixelCount());
@@ -44,8 +45,9 @@ void CLumvaneDoc::OnAddFrame() {
     const int c = m_nCurrentFrame;
     const int n = m_nFrameCount;
     // Top down, each entry takes the buffer of the one below; entry c + 1 ends up empty.
-    for (int i = n; i > c + 1; --i) m_frames[i].Swap(m_frames[i - 1]);
+    for (int i = n; i > c + 1; --i) SwapSlots(i, i - 1);
     m_frames[c + 1].Swap(fresh);
+    NewMark(c + 1);
     m_frameStore = std::move(store);
     m_nFrameCount = n + 1;
     m_nCurrentFrame = c + 1;
@@ -60,9 +62,9 @@ void CLumvaneDoc::OnDeleteFrame() {
     if (!Confirm("Are you sure you want to delete this frame? (You can't Undo)")) return;
     const int c = m_nCurrentFrame;
     const int n = m_nFrameCount;
-    m_frames[c].Free();
+    ReleaseFrame(c);
     // The emptied entry travels up to n - 1, where no frame is in use any more.
-    for (int i = c; i < n - 1; ++i) m_frames[i].Swap(m_frames[i + 1]);
+    for (int i = c; i < n - 1; ++i) SwapSlots(i, i + 1);
     m_nFrameCount = n - 1;
     if (c == n - 1) m_nCurrentFrame = c - 1;
     m_bOnionSkin = 0;

@@ -1,6 +1,8 @@
 #include "document/LumvaneDoc.h"
 
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "framework/CmdTarget.h"
 
@@ -21,9 +23,84 @@ CLumvaneDoc::CLumvaneDoc() {
 
 CLumvaneDoc::~CLumvaneDoc() {
     CloseSound();
+    ReleaseAllFrames();
+}
+
+void CLumvaneDoc::FrameWillChange(int index) {
+    if (index < 0 || index >= kMaxFrames) return;
+    FrameMark& mark = m_marks[index];
+    mark.version = ++m_nChangeCount;
+    if (!mark.lease) return;
+    GrayImage& frame = m_frames[index];
+    if (mark.lease->InUse() && frame.GetData()) {
+        // Copy on write: the copy keeps reading the old buffer, the document goes on in a new
+        // one, which the copy's worker has made ready unless strokes came faster than it.
+        const int w = frame.GetWidth();
+        const int h = frame.GetHeight();
+        GrayImage fresh;
+        bool ready = m_spares->Take(fresh, w, h);
+        if (!ready) {
+            const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, w, h);
+            ready = store && fresh.Create(w, h, store);
+        }
+        if (ready) {
+            std::memcpy(fresh.GetData(), frame.GetData(), frame.PixelCount());
+            mark.lease->orphan.Swap(frame);
+            frame.Swap(fresh);
+        } else {
+            // Out of memory even for one frame: the pixels can only be written once the copy
+            // has read them.
+            while (mark.lease->InUse()) std::this_thread::yield();
+        }
+    }
+    mark.lease.reset();
+}
+
+std::shared_ptr<FrameLease> CLumvaneDoc::LendFrame(int index) {
+    FrameMark& mark = m_marks[index];
+    if (!mark.lease) mark.lease = std::make_shared<FrameLease>();
+    mark.lease->readers.fetch_add(1, std::memory_order_relaxed);
+    return mark.lease;
+}
+
+std::shared_ptr<SpareFrames> CLumvaneDoc::PrepareSpareFrames() {
+    m_spares->Prepare(FrameStore::For(m_frameStore, m_nWidth, m_nHeight), m_nWidth, m_nHeight);
+    return m_spares;
+}
+
+void CLumvaneDoc::SetStrokeActive(bool active) {
+    if (m_bStrokeActive && !active && m_nCurrentFrame >= 0 && m_nCurrentFrame < kMaxFrames)
+        m_marks[m_nCurrentFrame].version = ++m_nChangeCount;  // the whole stroke counts
+    m_bStrokeActive = active;
+}
+
+void CLumvaneDoc::ReleaseFrame(int index) {
+    FrameMark& mark = m_marks[index];
+    if (mark.lease && mark.lease->InUse()) mark.lease->orphan.Swap(m_frames[index]);
+    m_frames[index].Free();
+    mark = FrameMark();
+    ++m_nChangeCount;
+}
+
+void CLumvaneDoc::ReleaseAllFrames() {
+    for (int i = 0; i < kMaxFrames; ++i)
+        if (m_frames[i].GetData() || m_marks[i].lease) ReleaseFrame(i);
+}
+
+void CLumvaneDoc::NewMark(int index) {
+    FrameMark& mark = m_marks[index];
+    mark.lease.reset();
+    mark.id = ++m_nChangeCount;
+    mark.version = mark.id;
+}
+
+void CLumvaneDoc::SwapSlots(int a, int b) {
+    m_frames[a].Swap(m_frames[b]);
+    std::swap(m_marks[a], m_marks[b]);
 }
 
 int CLumvaneDoc::SaveUndo() {
+    FrameWillChange(m_nCurrentFrame);
     const GrayImage& cur = m_frames[m_nCurrentFrame];
     if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
         std::memcpy(m_undoImage.GetData(), cur.GetData(), cur.PixelCount());
@@ -50,8 +127,9 @@ int CLumvaneDoc::CreateAnimation(int width, int height) {
 }
 
 void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int height) {
-    for (GrayImage& f : m_frames) f.Free();
+    ReleaseAllFrames();
     m_frames[0].Swap(images.frame);
+    NewMark(0);
     m_frameStore = images.store;
     m_undoImage.Swap(images.undo);
     m_clipImage.Swap(images.clip);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/DocCommandIds.h"
+#include "document/FrameMark.h"
 #include "document/FrameStore.h"
 #include "document/UpdateHints.h"
 #include "document/WaveOut.h"
@@ -92,6 +93,24 @@ class CLumvaneDoc : public CDocument {
     // returns 0 and changes nothing when the pixels cannot be allocated.
     int CreateAnimation(int width, int height);
 
+    // ---- change marks for the recovery copy ----
+    // Marks frame index changed and makes its pixels the document's own before they are
+    // written: pixels a recovery copy still reads stay with the copy. SaveUndo and Undo call it.
+    void FrameWillChange(int index);
+    const FrameMark& Mark(int index) const { return m_marks[index]; }
+    // Grows with every change to a frame and to the frame list.
+    std::uint64_t ChangeCount() const { return m_nChangeCount; }
+    // Lends the pixels of frame index to a recovery copy, which calls Done on the lease when it
+    // has read them.
+    std::shared_ptr<FrameLease> LendFrame(int index);
+    // Buffers for copy on write, ready for frames of the present size; the copy's worker
+    // fills them while it reads.
+    std::shared_ptr<SpareFrames> PrepareSpareFrames();
+    // A stroke runs from the press to the release of the button; copies are taken between
+    // strokes, never in the middle of one.
+    void SetStrokeActive(bool active);
+    bool StrokeActive() const { return m_bStrokeActive; }
+
     // ---- framework overrides ----
     void Serialize(CArchive& ar) override;
     int OnNewDocument() override;
@@ -127,4 +146,17 @@ class CLumvaneDoc : public CDocument {
     std::shared_ptr<FrameStore> m_frameStore;
     // Replaces the animation with one white frame of the given images (cannot fail).
     void InstallAnimation(NewAnimationImages& images, int width, int height);
+    // Frees the pixels of slot index, or leaves them to a copy that still reads them; the
+    // slot's mark is cleared.
+    void ReleaseFrame(int index);
+    void ReleaseAllFrames();
+    // Slot index holds a frame the recovery copy has not seen.
+    void NewMark(int index);
+    // Exchanges the frames of two slots together with their marks.
+    void SwapSlots(int a, int b);
+
+    FrameMark m_marks[kMaxFrames];
+    std::shared_ptr<SpareFrames> m_spares = std::make_shared<SpareFrames>();
+    std::uint64_t m_nChangeCount = 0;
+    bool m_bStrokeActive = false;
 };

@@ -100,6 +100,7 @@ int CDocument::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
     SetModifiedFlag(false);
+    ChangesSavedOrDropped();
     return 1;
 }
 
@@ -145,6 +146,7 @@ int CDocument::OnOpenDocument(const QString& path) {
         return 0;
     }
     SetModifiedFlag(false);
+    ChangesSavedOrDropped();
     return 1;
 }
 
@@ -176,6 +178,7 @@ int CDocument::OnSaveDocument(const QString& path) {
         return 0;
     }
     SetModifiedFlag(false);
+    ChangesSavedOrDropped();
     return 1;
 }
 
@@ -187,6 +190,7 @@ bool CDocument::SaveModified() {
         case IDYES:
             return DoFileSave();
         case IDNO:
+            ChangesSavedOrDropped();
             return true;
         default:
             return false;

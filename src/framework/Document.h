@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "framework/CmdTarget.h"
@@ -53,11 +54,19 @@ class CDocument : public CCmdTarget {
     // Save As when path is empty; replace records the new path.
     bool DoSave(const QString& path, bool replace = true);
 
+    // Called when the unsaved changes are saved or given up: after a successful save, the new
+    // step, a successful open (Revert too) and "No" to "Save changes to %1?".
+    std::function<void()> m_onChangesSavedOrDropped;
+
     static void SetFileType(const CDocFileType& type) { s_fileType = type; }
     static const CDocFileType& FileType() { return s_fileType; }
     static QString OpenFilter();
 
   private:
+    void ChangesSavedOrDropped() {
+        if (m_onChangesSavedOrDropped) m_onChangesSavedOrDropped();
+    }
+
     static CDocFileType s_fileType;
     bool m_bModified = false;
     QString m_strPathName;

@@ -79,6 +79,7 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     } else {
         const QPoint s = ScrollPosition();
         doc->SaveUndo();
+        doc->SetStrokeActive(true);
         doc->CurrentFrame().DrawStamp(doc->ActiveBrush(), vx + s.x(), doc->m_nHeight - vy - s.y(),
                                       doc->m_bEraser, p);
     }
@@ -156,4 +157,6 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
     } else if (!DocumentLocked()) {
         DrawSegment(v.x(), v.y(), p);
     }
+    // Whatever the press began (a key may have switched modes meanwhile), no stroke goes on.
+    doc->SetStrokeActive(false);
 }

@@ -42,6 +42,7 @@ struct AppFixture : ::testing::Test {
         app->m_tablet.SetDriver(std::make_unique<CScriptedTabletDriver>());
         app->m_pWaveOut = &waveOut;
         app->m_bRegisterFileType = false;
+        app->m_strRecoveryDir = dir.filePath(QStringLiteral("recovery"));
         app->m_runPageSetup = [this](QPrinter&) {
             ++pageSetups;
             return 0;

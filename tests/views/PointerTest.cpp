@@ -45,8 +45,10 @@ TEST_F(ViewTest, StrokeFollowsTheDabRulesAndIsShown) {
     Press(At(10, 10));
     Move(At(20, 15));
     Move(At(30, 30));
+    EXPECT_TRUE(doc.StrokeActive());  // no recovery copy is taken in the middle of it
     Move(At(50, 30));
     Release(At(52, 31));
+    EXPECT_FALSE(doc.StrokeActive());
     ref->DrawStamp(stamp, 10, 38, 0, 255);
     ref->DrawLine(stamp, 10, 38, 20, 33, 0, 255);
     ref->DrawLine(stamp, 20, 33, 30, 18, 0, 255);
@@ -62,7 +64,9 @@ TEST_F(ViewTest, StrokeFollowsTheDabRulesAndIsShown) {
     EXPECT_EQ(CountOther(doc.m_undoImage, 255), 0);
     const std::vector<unsigned char> afterFirst = Bytes(doc.m_frames[0]);
     Press(At(40, 40));
+    doc.m_bBoxSelect = 1;  // a key switched modes during the stroke: it still ends
     Release(At(40, 40));
+    EXPECT_FALSE(doc.StrokeActive());
     EXPECT_EQ(Bytes(doc.m_undoImage), afterFirst);
     EXPECT_EQ(Bytes(doc.m_frames[1]), std::vector<unsigned char>(64 * 48, 255));
 }
