@@ -1,7 +1,9 @@
 #include "document/WaveFile.h"
 
+#include <QFile>
 #include <climits>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "document/RiffWave.h"
@@ -31,26 +33,59 @@ QString WaveTextEmpty() {
 QString WaveTextDeviceFailed() {
     return QStringLiteral("Could not open the audio device!");
 }
+QString WaveTextNoMemory() {
+    return QStringLiteral("Not enough memory to load the sound track.");
+}
 
 bool HasWaveExtension(const QString& path) {
     return path.size() >= 5 && path.endsWith(QStringLiteral(".wav"), Qt::CaseSensitive);
 }
 
-bool CWaveFileBytes::Open(const QString& path) {
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly)) return false;
-    const qint64 size = m_file.size();
-    if (size <= 0) return true;
-    if (uchar* p = m_file.map(0, size)) {
-        m_pData = p;
-        m_nSize = static_cast<std::size_t>(size);
-        return true;
+CWaveFileBytes::Result CWaveFileBytes::Open(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return CannotOpen;
+    return Read(file);
+}
+
+CWaveFileBytes::Result CWaveFileBytes::Read(QIODevice& device) {
+    m_pData.reset();
+    m_nSize = 0;
+    const qint64 size = device.size();
+    if (size <= 0) return Ok;
+    if (static_cast<quint64>(size) > std::numeric_limits<std::size_t>::max()) return NoMemory;
+    const auto n = static_cast<std::size_t>(size);
+    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[n]);
+    if (!data) return NoMemory;
+    std::size_t done = 0;
+    while (done < n) {
+        const qint64 got =
+            device.read(reinterpret_cast<char*>(data.get() + done), static_cast<qint64>(n - done));
+        if (got <= 0) return ReadFailed;  // an error, or the file ended early (it shrank)
+        done += static_cast<std::size_t>(got);
     }
-    m_copy = m_file.readAll();
-    if (m_copy.size() != size) return false;
-    m_pData = reinterpret_cast<const unsigned char*>(m_copy.constData());
-    m_nSize = static_cast<std::size_t>(m_copy.size());
-    return true;
+    m_pData = std::move(data);
+    m_nSize = n;
+    return Ok;
+}
+
+std::unique_ptr<unsigned char[]> CWaveFileBytes::TakeRange(std::size_t offset, std::size_t count) {
+    if (offset > m_nSize || count > m_nSize - offset) return nullptr;
+    if (offset > 0 && count > 0) std::memmove(m_pData.get(), m_pData.get() + offset, count);
+    m_nSize = 0;
+    return std::move(m_pData);
+}
+
+QString WaveReadText(CWaveFileBytes::Result result) {
+    switch (result) {
+        case CWaveFileBytes::CannotOpen:
+            return WaveTextCannotOpen();
+        case CWaveFileBytes::ReadFailed:
+            return WaveTextCorrupt();
+        case CWaveFileBytes::NoMemory:
+            return WaveTextNoMemory();
+        default:
+            return QString();
+    }
 }
 
 bool ReadWaveTrack(const QString& path, WaveTrack& track, QString* error) {
@@ -61,8 +96,8 @@ bool ReadWaveTrack(const QString& path, WaveTrack& track, QString* error) {
         return false;
     }
     CWaveFileBytes file;
-    if (!file.Open(path)) {
-        text = WaveTextCannotOpen();
+    if (const CWaveFileBytes::Result r = file.Open(path); r != CWaveFileBytes::Ok) {
+        text = WaveReadText(r);
         return false;
     }
     const WaveLayout wave = ParseWave(file.Data(), file.Size());
@@ -98,14 +133,8 @@ bool ReadWaveTrack(const QString& path, WaveTrack& track, QString* error) {
             text = WaveTextCorrupt();
             return false;
     }
-    std::unique_ptr<unsigned char[]> samples(new (std::nothrow) unsigned char[wave.dataSize]);
-    if (!samples) {
-        text = WaveTextCorrupt();
-        return false;
-    }
-    std::memcpy(samples.get(), file.Data() + wave.dataOffset, wave.dataSize);
     track.format.assign(file.Data() + wave.fmtOffset, file.Data() + wave.fmtOffset + wave.fmtSize);
-    track.samples = std::move(samples);
+    track.samples = file.TakeRange(wave.dataOffset, wave.dataSize);
     track.bytes = static_cast<std::int64_t>(wave.dataSize);
     track.rate = static_cast<int>(f.samplesPerSec);
     text.clear();

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QFile>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+class QIODevice;
 
 // The texts Audio > Load reports, kept here so that every reader of a sound track says the same.
 QString WaveTextBadExtension();  // "Invalid Audio File extension"
@@ -16,23 +17,31 @@ QString WaveTextUnsupported();   // "Unsupported audio file!\n(8bit Mono PCM or 
 QString WaveTextNoDevice();      // "There are no audio devices to play this sound!"
 QString WaveTextEmpty();         // "Empty audio file!"
 QString WaveTextDeviceFailed();  // "Could not open the audio device!"
+QString WaveTextNoMemory();      // "Not enough memory to load the sound track."
 
 // Longer than four characters and ending in ".wav", lower case only.
 bool HasWaveExtension(const QString& path);
 
-// A whole file as one byte range: mapped when possible, read otherwise.
+// A whole file as one byte range, read with ordinary reads: a mapped file that shrinks while it
+// is read, or a read error on a network file system, would raise SIGBUS instead of an error.
 class CWaveFileBytes {
   public:
-    bool Open(const QString& path);
-    const unsigned char* Data() const { return m_pData; }
+    enum Result { Ok, CannotOpen, ReadFailed, NoMemory };
+    Result Open(const QString& path);
+    // Reads device.size() bytes from an open device; fewer is ReadFailed.
+    Result Read(QIODevice& device);
+    const unsigned char* Data() const { return m_pData.get(); }
     std::size_t Size() const { return m_nSize; }
+    // The bytes [offset, offset + count) in a buffer of their own, at its start; the file's
+    // buffer is handed over rather than copied, so a track costs no second allocation.
+    std::unique_ptr<unsigned char[]> TakeRange(std::size_t offset, std::size_t count);
 
   private:
-    QFile m_file;
-    QByteArray m_copy;
-    const unsigned char* m_pData = nullptr;
+    std::unique_ptr<unsigned char[]> m_pData;
     std::size_t m_nSize = 0;
 };
+// The text Audio > Load reports for a failure of Open or Read (empty for Ok).
+QString WaveReadText(CWaveFileBytes::Result result);
 
 // An 8-bit mono PCM track read without an output device.
 struct WaveTrack {

@@ -34,8 +34,8 @@ void OnAudioLoad(CLumvaneDoc& doc, IWaveOutSystem& waveOut) {
         return;
     }
     CWaveFileBytes file;
-    if (!file.Open(path)) {
-        Report(WaveTextCannotOpen());
+    if (const CWaveFileBytes::Result r = file.Open(path); r != CWaveFileBytes::Ok) {
+        Report(WaveReadText(r));
         return;
     }
     const WaveLayout wave = ParseWave(file.Data(), file.Size());
@@ -89,13 +89,7 @@ void OnAudioLoad(CLumvaneDoc& doc, IWaveOutSystem& waveOut) {
         Report(WaveTextCorrupt());
         return;
     }
-    std::unique_ptr<unsigned char[]> samples(new (std::nothrow) unsigned char[wave.dataSize]);
-    if (!samples) {
-        Report(WaveTextCorrupt());
-        return;
-    }
-    std::memcpy(samples.get(), file.Data() + wave.dataOffset, wave.dataSize);
-    doc.m_pSoundData = std::move(samples);
+    doc.m_pSoundData = file.TakeRange(wave.dataOffset, wave.dataSize);
     doc.m_nSoundBytes = static_cast<int>(wave.dataSize);
 
     doc.m_hWaveOut.reset();

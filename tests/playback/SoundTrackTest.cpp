@@ -5,7 +5,9 @@
 #include <random>
 
 #include "PlayRig.h"
+#include "document/WaveFile.h"
 #include "playback/QtWaveOut.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -199,6 +201,69 @@ TEST(AudioLoad, PathsThatCannotBeRead) {
     ASSERT_TRUE(QDir(rig.dir.path()).mkdir("folder.wav"));
     rig.Load(rig.dir.filePath("folder.wav"));
     EXPECT_EQ(rig.ui.Texts(), QStringList{kCannotOpen});
+}
+
+// A device that promises more bytes than it gives, or fails part-way: what a file that shrinks
+// while it loads, or a network file system's read error, looks like to the reader.
+class CFlakyDevice : public QIODevice {
+  public:
+    CFlakyDevice(qint64 size, qint64 goodBytes, bool fail)
+        : m_size(size), m_good(goodBytes), m_fail(fail) {
+        open(QIODevice::ReadOnly);
+    }
+    qint64 size() const override { return m_size; }
+    bool isSequential() const override { return false; }
+
+  protected:
+    qint64 readData(char* data, qint64 max) override {
+        const qint64 n = std::min(max, std::min<qint64>(m_good - pos(), 7));
+        if (n <= 0) return m_fail ? -1 : 0;
+        std::memset(data, 'x', static_cast<std::size_t>(n));
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+  private:
+    qint64 m_size, m_good;
+    bool m_fail;
+};
+
+TEST(AudioLoad, ReadsThatComeUpShortOrFailAreCorruptFiles) {
+    struct Case {
+        qint64 size, good;
+        bool fail;
+        CWaveFileBytes::Result result;
+    } cases[] = {{100, 100, false, CWaveFileBytes::Ok},
+                 {100, 60, false, CWaveFileBytes::ReadFailed},
+                 {100, 60, true, CWaveFileBytes::ReadFailed},
+                 {100, 0, true, CWaveFileBytes::ReadFailed},
+                 {0, 0, true, CWaveFileBytes::Ok}};
+    for (const Case& c : cases) {
+        CFlakyDevice device(c.size, c.good, c.fail);
+        CWaveFileBytes bytes;
+        EXPECT_EQ(bytes.Read(device), c.result) << c.size << " " << c.good << " " << c.fail;
+        EXPECT_EQ(bytes.Size(), c.result == CWaveFileBytes::Ok ? std::size_t(c.size) : 0u);
+    }
+    EXPECT_EQ(WaveReadText(CWaveFileBytes::ReadFailed), kCorrupt);
+    EXPECT_EQ(WaveReadText(CWaveFileBytes::CannotOpen), kCannotOpen);
+    EXPECT_EQ(WaveReadText(CWaveFileBytes::NoMemory),
+              QStringLiteral("Not enough memory to load the sound track."));
+}
+
+// A track too large for the memory left: the memory text, not "Corrupt audio file!", and the
+// program goes on.
+TEST(AudioLoad, TrackThatDoesNotFitInMemory) {
+    if (LUMVANE_UNDER_ASAN) GTEST_SKIP() << "address-space limits cannot hold under the sanitizer";
+    LoadRig rig;
+    const QString path = rig.Put("long.wav", wav::Pcm8(11025, Bytes(64 << 20, 128)));
+    const ChildResult r = RunInChild([&] {
+        if (!LimitAddressSpace(16 << 20)) return std::string("no limit");
+        rig.Load(path);
+        return rig.ui.Texts().join('|').toStdString() + " loaded " +
+               std::to_string(rig.doc.m_bSoundLoaded);
+    });
+    ASSERT_TRUE(r.exited && r.code == 0) << r.How();
+    EXPECT_EQ(r.report, "Not enough memory to load the sound track. loaded 0");
 }
 
 // A new load gives the old track up first; only a complete success loads again.
