@@ -70,6 +70,12 @@ step "lumvane --version"
 in_root lumvane --version
 step "lumvane --info /tmp/sample.anm"
 in_root lumvane --info /tmp/sample.anm
+# The movie writers come from the FFmpeg libraries the package pulls in, H.264 from libx264.
+step "lumvane --export mp4 and gif"
+in_root lumvane --export mp4 --out /tmp/sample.mp4 /tmp/sample.anm
+in_root lumvane --export gif --out /tmp/sample.gif /tmp/sample.anm
+[ "$(head -c 8 "$root/tmp/sample.mp4" | tail -c 4)" = ftyp ] || { echo "not an MP4 file"; exit 1; }
+[ "$(head -c 6 "$root/tmp/sample.gif")" = GIF89a ] || { echo "not a GIF file"; exit 1; }
 step "man lumvane"
 in_root man -P cat lumvane 2>/dev/null | head -8
 in_root man -w lumvane
