@@ -428,9 +428,13 @@ void LoadFrameRecords(CArchive& ar, GrayImage* frames, int count, int width, int
     if (!decoder.Finish()) throw CArchiveException(CArchiveException::badFormat);
 }
 
-void StoreBrushRecord(CArchive& ar, const BrushStamp& brush) {
-    ar << static_cast<std::int32_t>(brush.GetSize());
-    ar << static_cast<std::int32_t>(brush.GetHardness());
+BrushRecord BrushRecordOf(const BrushStamp& brush) {
+    return {brush.GetSize(), brush.GetHardness()};
+}
+
+void StoreBrushRecord(CArchive& ar, const BrushRecord& brush) {
+    ar << static_cast<std::int32_t>(brush.size);
+    ar << static_cast<std::int32_t>(brush.hardness);
 }
 
 BrushRecord LoadBrushRecord(CArchive& ar) {

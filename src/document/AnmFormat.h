@@ -58,8 +58,10 @@ std::uint64_t LeastBytesForFrames(int count, int width, int height);
 struct BrushRecord {
     int size = 0;
     int hardness = 0;
+    bool operator==(const BrushRecord&) const = default;
 };
-void StoreBrushRecord(CArchive& ar, const BrushStamp& brush);
+BrushRecord BrushRecordOf(const BrushStamp& brush);
+void StoreBrushRecord(CArchive& ar, const BrushRecord& brush);
 // Throws badFormat for a size outside kMinBrushSize..kMaxBrushSize; any hardness is kept.
 BrushRecord LoadBrushRecord(CArchive& ar);
 

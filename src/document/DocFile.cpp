@@ -74,7 +74,7 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
         anm::StoreHeader(ar, {m_nFrameCount, m_nCurrentFrame, m_bEraser, m_nWidth, m_nHeight,
                               m_nDrawBrush, m_nEraseBrush});
         anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
-        for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, b);
+        for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, anm::BrushRecordOf(b));
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
         return;
     }

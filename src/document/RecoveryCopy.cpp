@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -43,6 +44,8 @@ struct WrittenRecord {
     qint64 length = 0;
 };
 
+using Brushes = std::array<anm::BrushRecord, CLumvaneDoc::kBrushCount>;
+
 struct Snapshot {
     struct Frame {
         std::uint64_t id = 0;
@@ -54,7 +57,7 @@ struct Snapshot {
         WrittenRecord previous;
     };
     anm::FileHeader header;
-    anm::BrushRecord brushes[CLumvaneDoc::kBrushCount];
+    Brushes brushes;
     std::vector<Frame> frames;
     QString path;
     QString title;
@@ -190,7 +193,7 @@ struct CRecoveryWriter::Impl {
     bool haveLast = false;
     std::uint64_t lastChange = 0;
     anm::FileHeader lastHeader;
-    std::vector<std::pair<int, int>> lastBrushes;
+    Brushes lastBrushes;
     QString lastPath;
     QString lastTitle;
 
@@ -275,8 +278,7 @@ struct CRecoveryWriter::Impl {
                 }
                 table[f.id] = {f.version, at, static_cast<qint64>(ar.Position()) - at};
             }
-            for (const anm::BrushRecord& b : s.brushes)
-                ar << static_cast<std::int32_t>(b.size) << static_cast<std::int32_t>(b.hardness);
+            for (const anm::BrushRecord& b : s.brushes) anm::StoreBrushRecord(ar, b);
             ar.Flush();
         } catch (const Cancelled&) {
             out.cancelWriting();
@@ -379,8 +381,9 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
 
     const anm::FileHeader header{count,         doc.m_nCurrentFrame, doc.m_bEraser,    doc.m_nWidth,
                                  doc.m_nHeight, doc.m_nDrawBrush,    doc.m_nEraseBrush};
-    std::vector<std::pair<int, int>> brushes;
-    for (const BrushStamp& b : doc.m_brushes) brushes.emplace_back(b.GetSize(), b.GetHardness());
+    Brushes brushes;
+    for (int i = 0; i < CLumvaneDoc::kBrushCount; ++i)
+        brushes[static_cast<std::size_t>(i)] = anm::BrushRecordOf(doc.m_brushes[i]);
     if (d->haveLast && !d->failed && d->lastChange == doc.ChangeCount() &&
         SameExceptCurrentFrame(header, d->lastHeader) && brushes == d->lastBrushes &&
         doc.GetPathName() == d->lastPath && doc.GetTitle() == d->lastTitle)
@@ -388,9 +391,7 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
 
     auto s = std::make_unique<Snapshot>();
     s->header = header;
-    for (int i = 0; i < CLumvaneDoc::kBrushCount; ++i)
-        s->brushes[i] = {brushes[static_cast<std::size_t>(i)].first,
-                         brushes[static_cast<std::size_t>(i)].second};
+    s->brushes = brushes;
     s->path = doc.GetPathName();
     s->title = doc.GetTitle();
     s->spares = doc.PrepareSpareFrames();
@@ -419,7 +420,7 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
     d->haveLast = true;
     d->lastChange = doc.ChangeCount();
     d->lastHeader = header;
-    d->lastBrushes = std::move(brushes);
+    d->lastBrushes = brushes;
     d->lastPath = s->path;
     d->lastTitle = s->title;
     d->failed = false;
