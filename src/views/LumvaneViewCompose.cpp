@@ -22,6 +22,12 @@ bool OnionActive(const CLumvaneDoc& doc) {
     return doc.m_bOnionSkin && doc.m_nOnionCount > 0;
 }
 
+// Whether an image can be composed into as it is, without a fresh allocation.
+bool FitsDisplay(const QImage& image, int width, int height) {
+    return image.format() == CLumvaneView::kDisplayFormat && image.width() == width &&
+           image.height() == height;
+}
+
 // Start of a display image row as its pixel words.
 std::uint32_t* DisplayRow(QImage& image, int y) {
     return reinterpret_cast<std::uint32_t*>(image.scanLine(y));
@@ -72,7 +78,7 @@ int CLumvaneView::ComposeFrame(int index) {
     const int w = doc->m_nWidth;
     const int h = doc->m_nHeight;
     // The previous image is reused when it fits, sparing a fresh allocation per frame.
-    if (m_memDC.format() != kDisplayFormat || m_memDC.width() != w || m_memDC.height() != h) {
+    if (!FitsDisplay(m_memDC, w, h)) {
         m_memDC = QImage(w, h, kDisplayFormat);
         if (m_memDC.isNull()) {
             AfxMessageBox(QStringLiteral("Could not create bitmap"));
@@ -95,8 +101,7 @@ int CLumvaneView::RefreshRect(int index, int left, int top, int right, int botto
     top = clampTo(top, h);
     bottom = clampTo(bottom, h);
     if (right - left <= 0 || bottom - top <= 0) return 1;
-    if (m_memDC.format() != kDisplayFormat || m_memDC.width() != w || m_memDC.height() != h)
-        return ComposeFrame(index);
+    if (!FitsDisplay(m_memDC, w, h)) return ComposeFrame(index);
     Compose(SourcesOf(index), m_memDC, left, top, right, bottom);
     return 1;
 }
@@ -113,12 +118,11 @@ void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
     // The loop may announce the same frame again when its wait ends early.
     if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame && m_aheadSources == sources) return;
     m_pAhead = nullptr;
-    if (m_aheadDC.width() != sources.width || m_aheadDC.height() != sources.height ||
-        m_aheadDC.format() != kDisplayFormat) {
-        m_aheadDC = QImage(doc->m_nWidth, doc->m_nHeight, kDisplayFormat);
+    if (!FitsDisplay(m_aheadDC, sources.width, sources.height)) {
+        m_aheadDC = QImage(sources.width, sources.height, kDisplayFormat);
         if (m_aheadDC.isNull()) return;  // shown the ordinary way when its time comes
     }
-    Compose(sources, m_aheadDC, 0, 0, doc->m_nWidth, doc->m_nHeight);
+    Compose(sources, m_aheadDC, 0, 0, sources.width, sources.height);
     m_pAhead = &ahead;
     m_nAheadFrame = ahead.frame;
     m_aheadSources = sources;
