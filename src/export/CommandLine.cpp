@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <csignal>
 #include <QFileInfo>
+#include <csignal>
 #include <cstdio>
 
 #include "document/LumvaneDoc.h"
@@ -407,8 +407,10 @@ int RunMovie(const CommandLineOptions& o) {
         &error);
     EndProgressLine();
     if (result == MOVIE_DONE) return 0;
-    AfxMessageBox(error);
-    if (result == MOVIE_FAILED && MovieIsWriteError(error)) AfxMessageBox(ExportTextDiskProblem());
+    if (result == MOVIE_FAILED)
+        ReportMovieFailure(error);
+    else
+        AfxMessageBox(error);
     return 1;
 }
 }  // namespace

@@ -12,6 +12,7 @@
 #include "export/FfmpegMovie.h"
 #include "export/GifWriter.h"
 #include "export/MovieFile.h"
+#include "framework/Ui.h"
 #include "raster/GrayImage.h"
 
 QString MovieTextWriteError(const QString& file) {
@@ -46,6 +47,11 @@ QString MovieTextNoEncoder(const QString& encoder) {
 }
 QString MovieTextEncodeFailed(const QString& reason) {
     return QStringLiteral("Could not encode the movie: %1").arg(reason);
+}
+
+void ReportMovieFailure(const QString& error) {
+    AfxMessageBox(error);
+    if (MovieIsWriteError(error)) AfxMessageBox(ExportTextDiskProblem());
 }
 
 QString MovieExtension(MovieFormat format) {

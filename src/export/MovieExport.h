@@ -47,6 +47,10 @@ int ExportMovie(const MovieSource& source, const MovieSettings& settings,
 int ExportMovie(const CLumvaneDoc& doc, const MovieSettings& settings,
                 const MovieProgress& progress, QString* error);
 
+// Shows why a movie export failed: its text, then, when the disk failed, the export's own word
+// on the disk, as Export does.
+void ReportMovieFailure(const QString& error);
+
 // The file extension of a format, without the dot: "mp4", "webm", "gif", "png".
 QString MovieExtension(MovieFormat format);
 // walk0001.png, ..., walk10000.png: the numbering of the Targa export.

@@ -302,9 +302,7 @@ void OnExportMovie(const CLumvaneDoc& doc, CFrameWnd* frame) {
         AfxMessageBox(error, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    // As with Export: the writer's text, then the export's own word on the disk.
-    AfxMessageBox(error);
-    if (MovieIsWriteError(error)) AfxMessageBox(ExportTextDiskProblem());
+    ReportMovieFailure(error);
 }
 
 void RegisterMovieExportCommands(CLumvaneDoc& doc, CFrameWnd* frame) {
