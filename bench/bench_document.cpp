@@ -25,8 +25,8 @@
 #include "document/FrameStore.h"
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
-#include "support/ScriptedUi.h"
 #include "raster/RunLength.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 

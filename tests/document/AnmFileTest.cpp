@@ -10,8 +10,8 @@
 
 #include "DocTestUtil.h"
 #include "document/AnmFormat.h"
-#include "support/ScriptedUi.h"
 #include "raster/RunLength.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

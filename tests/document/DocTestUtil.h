@@ -12,9 +12,9 @@
 
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
-#include "support/HintRecorder.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
+#include "support/HintRecorder.h"
 
 namespace doctest {
 
@@ -139,7 +139,6 @@ inline DocState Capture(CLumvaneDoc& d) {
     for (const BrushStamp& b : d.m_brushes) s.brushes.push_back({b.GetSize(), b.GetCore()});
     return s;
 }
-
 
 // A main window whose active view belongs to the document, so commands run as from a menu
 // or key: the update rule first, then the handler.

@@ -10,8 +10,8 @@
 
 #include "DocTestUtil.h"
 #include "document/NewAnimationDlg.h"
-#include "support/ScriptedUi.h"
 #include "framework/WinApp.h"
+#include "support/ScriptedUi.h"
 
 using namespace doctest;
 

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "DocTestUtil.h"
-#include "support/ChildProcess.h"
 #include "document/NewAnimationDlg.h"
+#include "support/ChildProcess.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;

@@ -18,10 +18,10 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "support/ChildProcess.h"
 #include "document/LumvaneDoc.h"
 #include "export/MovieExport.h"
 #include "export/MovieProbe.h"
+#include "support/ChildProcess.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <QThread>
 
 #include "PlayRig.h"
-#include "support/ScriptedUi.h"
 #include "playback/QtWaveOut.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ int SinkRate(QString& why) {
         const QList<QByteArray> f = line.split('\t');
         if (f.size() < 4 || f[1] != "ci") continue;
         const QList<QByteArray> sample = f[3].split(' ');
-        if (sample.size() == 3 && sample[0] == "u8" && sample[1] == "1ch" && sample[2].endsWith("Hz"))
+        if (sample.size() == 3 && sample[0] == "u8" && sample[1] == "1ch" &&
+            sample[2].endsWith("Hz"))
             return sample[2].chopped(2).toInt();
         why = QStringLiteral("sink ci is not unsigned 8-bit mono: ") + QString::fromLatin1(f[3]);
         return 0;
