@@ -49,7 +49,7 @@ QFont NumberFont() {
 }  // namespace
 
 CTimeView::CTimeView(QWidget* parent, const CViewContext& context)
-    : QAbstractScrollArea(parent), m_pRelay(context.relay) {
+    : QAbstractScrollArea(parent), m_pRelay(context.relay), m_numberFont(NumberFont()) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -238,9 +238,8 @@ void CTimeView::OnDraw(QImage& image) const {
     const int frameCount = doc ? doc->m_nFrameCount : 0;
     const int n = std::min(frameCount - m_nFirstFrame, m_nVisibleCells);
 
-    const QFont font = NumberFont();
-    p.setFont(font);
-    const QFontMetrics metrics(font);
+    p.setFont(m_numberFont);
+    const QFontMetrics metrics(m_numberFont);
     p.setPen(Qt::black);
 
     for (int i = 0; i < n; ++i) {

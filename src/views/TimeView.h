@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QFont>
 #include <QPoint>
 #include <vector>
 
@@ -73,4 +74,6 @@ class CTimeView : public QAbstractScrollArea, public CView {
     int FrameCount() const;
 
     IShellRelay* m_pRelay;
+    // Measured once: the numbers are drawn with it at every paint.
+    QFont m_numberFont;
 };
