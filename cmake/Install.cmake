@@ -34,8 +34,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "line tester for hand-drawn animation")
 set(CPACK_PACKAGE_DESCRIPTION
   "Lumvane draws animation frame by frame with a soft round brush, with the mouse or a
 pressure-sensitive pen, shows neighbouring frames as onion skin, plays the frames back at
-any rate together with a WAV sound track, and exports them as numbered Targa images or
-Tessel drawing files. Animations are kept in .anm files.")
+any rate together with a WAV sound track, and exports them as numbered Targa or PNG images,
+Tessel drawing files, MP4 or WebM movies with the sound track, or animated GIFs. Animations
+are kept in .anm files.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMVANE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
