@@ -10,6 +10,7 @@
 #include "AppFixture.h"
 #include "app/FileTypeRegistration.h"
 #include "shell/MainFrame.h"
+#include "views/LumvaneView.h"
 
 namespace {
 using StartupTest = AppFixture;
@@ -218,6 +219,8 @@ TEST_F(StartupTest, PrintSetupRunsThePageSetupOnTheApplicationsPrinter) {
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_PRINT_SETUP));
     EXPECT_EQ(pageSetups, 1);
+    // Print and Print Preview print on that printer, as the page setup left it.
+    EXPECT_EQ(&static_cast<CMainFrame*>(frame)->DrawingView()->Printer(), &app->GetPrinter());
 }
 
 TEST_F(StartupTest, ProfileRecentFilesAreLoadedInOrder) {
