@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -114,6 +115,10 @@ bool CMainFrame::OnCreate() {
     m_wndStatusBar = statusBar();
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     m_wndStatusBar->showMessage(IdleText());
+    m_pZoomLabel = new QLabel(m_wndStatusBar);
+    m_pZoomLabel->setObjectName(QStringLiteral("Zoom"));
+    m_wndStatusBar->addPermanentWidget(m_pZoomLabel);
+    ShowZoom(100.0);
 
     OnCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(m_wndToolBar->isHidden()); });
     OnUpdateCommand(ID_VIEW_TOOLBAR,
@@ -255,7 +260,24 @@ void CMainFrame::BuildMenus() {
           {ID_VIEW_ONIONSKIN,
            "&Onion Skin",
            {Key(Qt::Key_O)},
-           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"}}},
+           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
+          {kSeparator, nullptr, {}, nullptr},
+          {ID_VIEW_ZOOMIN,
+           "Zoom &In",
+           {Key(Qt::CTRL | Qt::Key_Plus), Key(Qt::CTRL | Qt::Key_Equal)},
+           "Shows the frame larger\nZoom In"},
+          {ID_VIEW_ZOOMOUT,
+           "Zoom O&ut",
+           {Key(Qt::CTRL | Qt::Key_Minus)},
+           "Shows the frame smaller\nZoom Out"},
+          {ID_VIEW_ACTUALSIZE,
+           "&Actual Size",
+           {Key(Qt::CTRL | Qt::Key_0)},
+           "Shows one frame pixel per screen pixel\nActual Size"},
+          {ID_VIEW_FITINWINDOW,
+           "&Fit in Window",
+           {Key(Qt::CTRL | Qt::Key_9)},
+           "Shows the whole frame in the pane\nFit in Window"}}},
         {"&Help",
          {{ID_APP_ABOUT,
            "&About Lumvane...",
@@ -410,6 +432,10 @@ int CMainFrame::UpdateBrushBar(int brushIndex) {
 
 void CMainFrame::ShowFrameNumber(int frameIndex) {
     m_wndBrushBar->ShowFrameNumber(frameIndex);
+}
+
+void CMainFrame::ShowZoom(double percent) {
+    m_pZoomLabel->setText(QStringLiteral("%1 %").arg(percent, 0, 'g', 4));
 }
 
 void CMainFrame::RelayFrameKey(int offset) {

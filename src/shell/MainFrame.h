@@ -13,6 +13,7 @@ class CLumvaneDoc;
 class CLumvaneView;
 class CTabletInput;
 class CTimeView;
+class QLabel;
 class CView;
 class CViewSplitter;
 class QAction;
@@ -40,6 +41,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     int UpdateBrushBar(int brushIndex) override;
     void ShowFrameNumber(int frameIndex) override;
     void RelayFrameKey(int offset) override;
+    void ShowZoom(double percent) override;
 
     CBrushBar* BrushBar() const { return m_wndBrushBar; }
     CViewSplitter* Splitter() const { return m_wndSplitter; }
@@ -71,6 +73,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     CBrushBar* m_wndBrushBar = nullptr;
     CViewSplitter* m_wndSplitter = nullptr;
     QStatusBar* m_wndStatusBar = nullptr;
+    QLabel* m_pZoomLabel = nullptr;  // the drawing view's zoom, at the status bar's right
     QToolBar* m_wndToolBar = nullptr;
     CTimeView* m_pTimeView = nullptr;
     CLumvaneView* m_pDrawingView = nullptr;

@@ -82,6 +82,23 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     // recomposes that rectangle of the current frame and paints it at once.
     void OnFrameRectChanged(int index, const LRect& rect);
 
+    // ---- zoom ----
+    // Screen pixels per frame pixel; 1 shows the frame as it is, and every animation starts so.
+    double Zoom() const { return m_dZoom; }
+    // Sets the zoom (clamped to the steps' range) keeping the frame point under anchor (pane
+    // coordinates) where it is; the centre of the pane without one.
+    void SetZoom(double zoom, QPoint anchor = QPoint(-1, -1));
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnActualSize();
+    void OnFitInWindow();
+    // The zoom steps, smallest first.
+    static const std::vector<double>& ZoomSteps();
+    // Averages the covered area of src (frame size) into dst (zoomed size) for the frame
+    // rectangle [left, right) x [top, bottom).
+    static void ShrinkInto(const QImage& src, QImage& dst, double zoom, int left, int top,
+                           int right, int bottom);
+
     // The scroll position (sx, sy) in pixels.
     QPoint ScrollPosition() const;
     const QImage& DisplayImage() const { return m_memDC; }
@@ -117,6 +134,7 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     void timerEvent(QTimerEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void tabletEvent(QTabletEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
   private:
     bool HasAnimation() const;
@@ -128,8 +146,14 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     int ReadPressure();
     // The piece of a stroke from m_ptLast to (vx, vy); the document shows it at once.
     void DrawSegment(int vx, int vy, int pressure);
-    // Top-down frame coordinates of a view point.
+    // Top-down frame coordinates of a view point: the frame pixel under it.
     QPoint FramePoint(int vx, int vy) const;
+    // The same without the scroll position, as the selection box is tested.
+    QPoint BoxPoint(int vx, int vy) const;
+    // The frame shown zoomed, in screen pixels.
+    QSize ZoomedSize() const;
+    // Brings the zoomed picture up to date with the display image in that frame rectangle.
+    void RescaleRect(int left, int top, int right, int bottom);
     // Paints the pane area showing that top-down frame rectangle, synchronously.
     void RepaintFrameRect(const QRect& frameRect);
     void RepaintPane();
@@ -157,7 +181,10 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     // or anything it was composed from has changed. Whatever was prepared is used up.
     bool TakeFrameAhead(const void* pHint);
 
-    QImage m_aheadDC;  // an announced frame composed ahead, or the image it replaced
+    double m_dZoom = 1.0;
+    QImage m_scaledDC;     // below 100 %: the display image with each covered area averaged
+    QImage m_aheadScaled;  // the same of m_aheadDC
+    QImage m_aheadDC;      // an announced frame composed ahead, or the image it replaced
     const CFrameAhead* m_pAhead = nullptr;  // the announcement m_aheadDC holds, if any
     int m_nAheadFrame = -1;
     DisplaySources m_aheadSources;

@@ -86,6 +86,7 @@ int CLumvaneView::ComposeFrame(int index) {
         }
     }
     Compose(SourcesOf(index), m_memDC, 0, 0, w, h);
+    RescaleRect(0, 0, w, h);
     return 1;
 }
 
@@ -103,6 +104,7 @@ int CLumvaneView::RefreshRect(int index, int left, int top, int right, int botto
     if (right - left <= 0 || bottom - top <= 0) return 1;
     if (!FitsDisplay(m_memDC, w, h)) return ComposeFrame(index);
     Compose(SourcesOf(index), m_memDC, left, top, right, bottom);
+    RescaleRect(left, top, right, bottom);
     return 1;
 }
 
@@ -123,6 +125,14 @@ void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
         if (m_aheadDC.isNull()) return;  // shown the ordinary way when its time comes
     }
     Compose(sources, m_aheadDC, 0, 0, sources.width, sources.height);
+    if (m_dZoom < 1.0) {
+        // Shrunk here too, while the loop waits, not when the frame's time has come.
+        const QSize size = ZoomedSize();
+        if (m_aheadScaled.size() != size || m_aheadScaled.format() != kDisplayFormat)
+            m_aheadScaled = QImage(size, kDisplayFormat);
+        if (m_aheadScaled.isNull()) return;
+        ShrinkInto(m_aheadDC, m_aheadScaled, m_dZoom, 0, 0, sources.width, sources.height);
+    }
     m_pAhead = &ahead;
     m_nAheadFrame = ahead.frame;
     m_aheadSources = sources;
@@ -136,6 +146,7 @@ bool CLumvaneView::TakeFrameAhead(const void* pHint) {
         SourcesOf(m_nAheadFrame) != m_aheadSources)
         return false;
     m_memDC.swap(m_aheadDC);
+    if (m_dZoom < 1.0) m_scaledDC.swap(m_aheadScaled);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
@@ -38,7 +39,8 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
         m_bScrubbing = 1;
         m_nDragStartFrame = doc->m_nCurrentFrame;
     } else if (doc->m_bBoxSelect) {
-        m_nSelectHandle = selection_box::ChooseHandle(doc->m_rcSelect, vx, vy);
+        const QPoint b = BoxPoint(vx, vy);
+        m_nSelectHandle = selection_box::ChooseHandle(doc->m_rcSelect, b.x(), b.y());
     } else if (doc->BeginStroke()) {
         const QPoint f = FramePoint(vx, vy);
         doc->StrokeDab(f.x(), f.y(), p);
@@ -53,7 +55,16 @@ void CLumvaneView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 QPoint CLumvaneView::FramePoint(int vx, int vy) const {
-    return QPoint(vx, vy) + ScrollPosition();
+    const QPoint p = QPoint(vx, vy) + ScrollPosition();
+    if (m_dZoom == 1.0) return p;
+    return QPoint(static_cast<int>(std::floor(p.x() / m_dZoom)),
+                  static_cast<int>(std::floor(p.y() / m_dZoom)));
+}
+
+QPoint CLumvaneView::BoxPoint(int vx, int vy) const {
+    if (m_dZoom == 1.0) return QPoint(vx, vy);
+    return QPoint(static_cast<int>(std::floor(vx / m_dZoom)),
+                  static_cast<int>(std::floor(vy / m_dZoom)));
 }
 
 void CLumvaneView::DrawSegment(int vx, int vy, int pressure) {
@@ -90,8 +101,11 @@ void CLumvaneView::mouseMoveEvent(QMouseEvent* e) {
                 doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
             }
         } else if (doc->m_bBoxSelect) {
-            selection_box::DragBox(doc->m_rcSelect, m_nSelectHandle, vx - m_ptLast.x(),
-                                   vy - m_ptLast.y(), doc->m_nWidth, doc->m_nHeight);
+            // In frame pixels: zoomed in, a step of the pointer may move the box by none.
+            const QPoint now = BoxPoint(vx, vy);
+            const QPoint last = BoxPoint(m_ptLast.x(), m_ptLast.y());
+            selection_box::DragBox(doc->m_rcSelect, m_nSelectHandle, now.x() - last.x(),
+                                   now.y() - last.y(), doc->m_nWidth, doc->m_nHeight);
             RepaintPane();
         } else if (!m_bPressRefused) {
             DrawSegment(vx, vy, p);

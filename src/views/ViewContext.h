@@ -15,6 +15,8 @@ class IShellRelay {
     virtual void ShowFrameNumber(int frameIndex) = 0;
     // Makes the drawing view active and hands it a digit key's offset (-4 .. +4).
     virtual void RelayFrameKey(int offset) = 0;
+    // Shows the drawing view's zoom in percent.
+    virtual void ShowZoom(double /*percent*/) {}
 };
 
 // What the window a view lives in gives it. A view on its own (no main window around it) has

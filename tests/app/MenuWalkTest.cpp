@@ -80,6 +80,13 @@ const Entry kMenus[] = {
     {"&View", 59393, "&Status Bar", "", "Show or hide the status bar", "Toggle StatusBar"},
     {"&View", 32793, "&Onion Skin", "O", "Toggles Onion Skin of Selected Frames",
      "Toggles Onion Skin"},
+    {"&View", 0, "", "", "", ""},
+    {"&View", 32850, "Zoom &In", "Ctrl++", "Shows the frame larger", "Zoom In"},
+    {"&View", 32851, "Zoom O&ut", "Ctrl+-", "Shows the frame smaller", "Zoom Out"},
+    {"&View", 32852, "&Actual Size", "Ctrl+0", "Shows one frame pixel per screen pixel",
+     "Actual Size"},
+    {"&View", 32853, "&Fit in Window", "Ctrl+9", "Shows the whole frame in the pane",
+     "Fit in Window"},
     {"&Help", 57664, "&About Lumvane...", "",
      "Display program information, version number and "
      "copyright",
