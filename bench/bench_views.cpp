@@ -45,6 +45,23 @@ void BM_ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComposeFrame)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
 
+// Shrinking a composed 1920 x 1080 display image to the zoom that fits it into 1280 x 720.
+void BM_ShrinkToFit(benchmark::State& state) {
+    QImage src(1920, 1080, CLumvaneView::kDisplayFormat);
+    std::mt19937 rng(5);
+    for (int y = 0; y < 1080; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(src.scanLine(y));
+        for (int x = 0; x < 1920; ++x) row[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    const double zoom = 1280.0 / 1920.0;
+    QImage dst(1280, 720, CLumvaneView::kDisplayFormat);
+    for (auto _ : state) {
+        CLumvaneView::ShrinkInto(src, dst, zoom, 0, 0, 1920, 1080);
+        benchmark::DoNotOptimize(dst.constBits());
+    }
+}
+BENCHMARK(BM_ShrinkToFit)->Unit(benchmark::kMillisecond);
+
 // A view of 1000 x 700 on screen (or the offscreen platform) showing frame 0.
 void ShowView(CLumvaneView& view) {
     view.resize(1000, 700);

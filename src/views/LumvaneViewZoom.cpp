@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
@@ -93,40 +94,77 @@ void CLumvaneView::wheelEvent(QWheelEvent* e) {
     }
 }
 
+namespace {
+// 2^32 / n rounded up: a rounded division of a sum below 2^16 by n is a multiplication.
+struct Inverses {
+    std::uint64_t v[82];
+    constexpr Inverses() : v() {
+        for (std::uint64_t n = 1; n < 82; ++n) v[n] = ((std::uint64_t{1} << 32) + n - 1) / n;
+    }
+    constexpr std::uint64_t operator[](std::uint32_t n) const { return v[n]; }
+};
+constexpr Inverses kInverse;
+}  // namespace
+
 void CLumvaneView::ShrinkInto(const QImage& src, QImage& dst, double zoom, int left, int top,
                               int right, int bottom) {
     const int sw = src.width();
     const int sh = src.height();
     const int dw = dst.width();
     const int dh = dst.height();
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
     // The destination pixels whose covered area meets the rectangle.
     const int dx0 = std::clamp(static_cast<int>(std::floor(left * zoom)), 0, dw);
     const int dx1 = std::clamp(static_cast<int>(std::ceil(right * zoom)), 0, dw);
     const int dy0 = std::clamp(static_cast<int>(std::floor(top * zoom)), 0, dh);
     const int dy1 = std::clamp(static_cast<int>(std::ceil(bottom * zoom)), 0, dh);
+    if (dx0 >= dx1 || dy0 >= dy1) return;
+    // The source columns (rows) a destination column (row) covers: [first, end).
     auto span = [zoom](int d, int limit) {
         const int a = std::min(static_cast<int>(d / zoom), limit - 1);
         const int b = std::clamp(static_cast<int>((d + 1) / zoom), a + 1, limit);
         return std::pair<int, int>(a, b);
     };
+    std::vector<std::pair<int, int>> cols(static_cast<std::size_t>(dx1 - dx0));
+    for (int dx = dx0; dx < dx1; ++dx) cols[static_cast<std::size_t>(dx - dx0)] = span(dx, sw);
+    const int sx0 = cols.front().first;
+    const int sx1 = cols.back().second;
+    // The covered rows summed first, column by column (red and blue two to a word, green on
+    // its own; at 12.5 % an area holds at most 9 x 9 pixels, so no 16-bit lane overflows),
+    // then each destination pixel's columns.
+    std::vector<std::uint32_t> rb(static_cast<std::size_t>(sx1 - sx0));
+    std::vector<std::uint32_t> g(rb.size());
     for (int dy = dy0; dy < dy1; ++dy) {
         const auto [sy0, sy1] = span(dy, sh);
-        auto* out = reinterpret_cast<std::uint32_t*>(dst.scanLine(dy));
-        for (int dx = dx0; dx < dx1; ++dx) {
-            const auto [sx0, sx1] = span(dx, sw);
-            std::uint32_t r = 0, g = 0, b = 0;
-            for (int sy = sy0; sy < sy1; ++sy) {
-                const auto* in = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy));
-                for (int sx = sx0; sx < sx1; ++sx) {
-                    const std::uint32_t p = in[sx];
-                    r += (p >> 16) & 0xFF;
-                    g += (p >> 8) & 0xFF;
-                    b += p & 0xFF;
-                }
+        std::fill(rb.begin(), rb.end(), 0u);
+        std::fill(g.begin(), g.end(), 0u);
+        for (int sy = sy0; sy < sy1; ++sy) {
+            const auto* in = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy)) + sx0;
+            const std::size_t n = rb.size();
+            for (std::size_t x = 0; x < n; ++x) {
+                rb[x] += in[x] & 0x00FF00FFu;
+                g[x] += (in[x] >> 8) & 0xFFu;
             }
-            const std::uint32_t n = static_cast<std::uint32_t>((sy1 - sy0) * (sx1 - sx0));
-            out[dx] =
-                0xFF000000u | ((r + n / 2) / n) << 16 | ((g + n / 2) / n) << 8 | ((b + n / 2) / n);
+        }
+        auto* out = reinterpret_cast<std::uint32_t*>(dst.scanLine(dy));
+        const std::uint32_t rows = static_cast<std::uint32_t>(sy1 - sy0);
+        for (std::size_t k = 0; k < cols.size(); ++k) {
+            std::uint32_t a = 0, b = 0;
+            for (int x = cols[k].first - sx0; x < cols[k].second - sx0; ++x) {
+                a += rb[static_cast<std::size_t>(x)];
+                b += g[static_cast<std::size_t>(x)];
+            }
+            const std::uint32_t n =
+                rows * static_cast<std::uint32_t>(cols[k].second - cols[k].first);
+            const std::uint64_t inv = kInverse[n];
+            const std::uint32_t half = n / 2;
+            auto divide = [inv, half](std::uint32_t v) {
+                return static_cast<std::uint32_t>(((v + half) * inv) >> 32);
+            };
+            const std::uint32_t r = divide(a >> 16);
+            const std::uint32_t bl = divide(a & 0xFFFFu);
+            const std::uint32_t gg = divide(b);
+            out[dx0 + static_cast<int>(k)] = 0xFF000000u | r << 16 | gg << 8 | bl;
         }
     }
 }
