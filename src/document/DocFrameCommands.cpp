@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "framework/Ui.h"
 
 namespace {
@@ -24,7 +25,8 @@ void CLumvaneDoc::OnAddFrame() {
     // The new frame's pixels come first: without them nothing may move.
     GrayImage fresh;
     std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, m_nWidth, m_nHeight);
-    if (!store || !fresh.Create(m_nWidth, m_nHeight, store)) {
+    if (!MemoryFits(ImageBytes(1, m_nWidth, m_nHeight)) || !store ||
+        !fresh.Create(m_nWidth, m_nHeight, store)) {
         AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
         return;
     }

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "document/MemoryCheck.h"
 #include "framework/CmdTarget.h"
 
 namespace {
@@ -39,7 +40,7 @@ void CLumvaneDoc::FrameWillChange(int index) {
         const int h = frame.GetHeight();
         GrayImage fresh;
         bool ready = m_spares->Take(fresh, w, h);
-        if (!ready) {
+        if (!ready && MemoryFits(ImageBytes(1, w, h))) {
             const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, w, h);
             ready = store && fresh.Create(w, h, store);
         }
@@ -100,6 +101,7 @@ void CLumvaneDoc::SwapSlots(int a, int b) {
 }
 
 int NewAnimationImages::Allocate(int width, int height) {
+    if (!MemoryFits(ImageBytes(3, width, height))) return 0;
     store = FrameStore::For(nullptr, width, height);
     if (!store || !frame.Create(width, height, store) || !undo.Create(width, height) ||
         !clip.Create(width, height))

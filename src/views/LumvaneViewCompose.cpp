@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "framework/Ui.h"
 #include "views/LumvaneView.h"
 #include "views/OnionCompose.h"
@@ -79,7 +80,10 @@ int CLumvaneView::ComposeFrame(int index) {
     const int h = doc->m_nHeight;
     // The previous image is reused when it fits, sparing a fresh allocation per frame.
     if (!FitsDisplay(m_memDC, w, h)) {
-        m_memDC = QImage(w, h, kDisplayFormat);
+        // Four bytes a pixel: for the largest frames more than a frame's worth; refused rather
+        // than touched beyond what the process may have.
+        m_memDC = QImage();
+        if (MemoryFits(ImageBytes(4, w, h))) m_memDC = QImage(w, h, kDisplayFormat);
         if (m_memDC.isNull()) {
             AfxMessageBox(QStringLiteral("Could not create bitmap"));
             return 1;
@@ -121,7 +125,9 @@ void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
     if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame && m_aheadSources == sources) return;
     m_pAhead = nullptr;
     if (!FitsDisplay(m_aheadDC, sources.width, sources.height)) {
-        m_aheadDC = QImage(sources.width, sources.height, kDisplayFormat);
+        m_aheadDC = QImage();
+        if (MemoryFits(ImageBytes(4, sources.width, sources.height)))
+            m_aheadDC = QImage(sources.width, sources.height, kDisplayFormat);
         if (m_aheadDC.isNull()) return;  // shown the ordinary way when its time comes
     }
     Compose(sources, m_aheadDC, 0, 0, sources.width, sources.height);

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "DocTestUtil.h"
+#include "support/FakeMemoryInfo.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -379,17 +381,39 @@ TEST(FrameCommands, UndoAndRedoFollowTheirFrame) {
 }
 
 TEST(FrameCommands, AddFrameWithoutMemoryTellsAndChangesNothing) {
-    CScriptedUi ui;
-    CommandHarness h;
-    MakeAnimation(h.doc, 4, 1, {A, B, C});
-    h.doc.m_nCurrentFrame = 1;
-    // A frame size whose pixels no system can provide.
-    h.doc.m_nWidth = 1 << 30;
-    h.doc.m_nHeight = 1 << 30;
-    const DocState before = Capture(h.doc);
-    h.view->hints.clear();
-    h.Exec(ID_FRAMES_ADDFRAME);
-    EXPECT_EQ(ui.Texts(), QStringList{"Not enough memory to add a frame."});
-    EXPECT_TRUE(Capture(h.doc) == before);
-    EXPECT_TRUE(h.view->hints.empty());
+    struct Case {
+        const char* name;
+        int width, height;
+        std::uint64_t room;  // 0: the process's real room
+    } cases[] = {
+        // A frame size whose pixels no system can provide.
+        {"beyond any system", 1 << 30, 1 << 30, 0},
+        // The allocation would succeed and touching it get the process killed.
+        {"one byte beyond what the process may have", 4, 1, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CScriptedUi ui;
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 1, {A, B, C});
+        h.doc.m_nCurrentFrame = 1;
+        h.doc.m_nWidth = c.width;
+        h.doc.m_nHeight = c.height;
+        const DocState before = Capture(h.doc);
+        std::optional<FakeMemoryInfo> fake;
+        if (c.room != 0) fake.emplace().LeaveRoomFor(c.room);
+        h.view->hints.clear();
+        h.Exec(ID_FRAMES_ADDFRAME);
+        EXPECT_EQ(ui.Texts(), QStringList{"Not enough memory to add a frame."});
+        EXPECT_TRUE(Capture(h.doc) == before);
+        EXPECT_TRUE(h.view->hints.empty());
+        if (fake) {
+            // Exactly the room: the frame is added.
+            fake->LeaveRoomFor(4);
+            ui.Clear();
+            h.Exec(ID_FRAMES_ADDFRAME);
+            EXPECT_TRUE(ui.Texts().isEmpty());
+            EXPECT_EQ(h.doc.m_nFrameCount, 4);
+        }
+    }
 }

@@ -2,6 +2,7 @@
 // without touching the document, pixels lent to the writer, copies left by earlier runs, and
 // failures that keep the previous copy.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -156,6 +157,41 @@ TEST(RecoveryWriter, EachCopyHoldsWhatSaveWritesAndLeavesTheDocumentAlone) {
     EXPECT_EQ(o.value("pid").toInteger(), QCoreApplication::applicationPid());
     w.Discard();
     EXPECT_EQ(QDir(w.Folder()).entryList(QDir::Files), QStringList());
+}
+
+// Drawings are private: the folder is the user's alone and so is every file in it, also when
+// the folder was already there for everyone to read.
+TEST(RecoveryWriter, TheFolderAndItsFilesAreTheUsersAlone) {
+    const mode_t oldMask = ::umask(022);
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "a folder made before, 0755" : "a new folder");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("data/recovery"));
+        if (existing) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        }
+        CScriptedUi ui;
+        CRecoveryWriter w(folder);
+        CLumvaneDoc d;
+        MakeAnimation(d, 8, 2, {A, B});
+        d.SetModifiedFlag(true);
+        ASSERT_EQ(CopyNow(w, d), 0);
+        d.SaveUndo();
+        d.CurrentFrame().Fill(C);
+        ASSERT_EQ(CopyNow(w, d), 0);  // a copy written over an earlier one too
+        const auto mode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777
+                                                                         : 01000000u;
+        };
+        EXPECT_EQ(mode(folder), 0700u);
+        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        EXPECT_EQ(files.size(), 3) << files.join(' ').toStdString();  // copy, side file, lock
+        for (const QString& f : files) EXPECT_EQ(mode(folder + "/" + f), 0600u) << f.toStdString();
+        w.Discard();
+    }
+    ::umask(oldMask);
 }
 
 TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
