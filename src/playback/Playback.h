@@ -36,11 +36,12 @@ bool LoopPlaybackSetting();
 void SetLoopPlaybackSetting(bool loop);
 
 // Frames > Play for one document in one main window (or none: then no status text, nothing to
-// block). It plays the animation once from the current frame, with its sound track, and
-// returns when the cycle ends or a key stops it. While it runs, window events keep being
-// handled between frames but commands are ignored, pointer input reaches only menus, scroll
-// bars, the splitter and the views (which change nothing in the document meanwhile), and a
-// close request only stops playback (the window is closed again once the loop is done).
+// block). It plays the animation once from the current frame (cycle after cycle while the
+// loop is on), with its sound track, and returns when the cycle ends or a key stops it. While it
+// runs, window events keep being handled between frames but commands are ignored, pointer input
+// reaches only menus, scroll bars, the splitter and the views (which change nothing in the document
+// meanwhile), and a close request only stops playback (the window is closed again once the loop is
+// done).
 class CPlayback {
   public:
     CPlayback(CLumvaneDoc& doc, CFrameWnd* frame, IPlaybackClock& clock = SystemPlaybackClock());

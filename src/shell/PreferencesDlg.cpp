@@ -52,7 +52,7 @@ CPreferencesDlg::CPreferencesDlg(QWidget* parent) : CDialog(QStringLiteral("Pref
     auto edit = [&](int id, const char* tip) {
         auto* e = new QLineEdit(this);
         e->setToolTip(QString::fromUtf8(tip));
-        e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
         RegisterControl(id, e);
         return e;
     };
