@@ -1,0 +1,229 @@
+#include "raster/ScanCleanup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+bool GrayPlane::Create(int w, int h) {
+    width = 0;
+    height = 0;
+    pixels.clear();
+    if (w <= 0 || h <= 0) return false;
+    try {
+        pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    } catch (const std::bad_alloc&) {
+        pixels = {};
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+// One pixel laid over white paper.
+inline Rgb PixelOverWhite(const unsigned char* p, bool bgra) {
+    const int a = p[3];
+    int r = bgra ? p[2] : p[0];
+    const int g = p[1];
+    int b = bgra ? p[0] : p[2];
+    if (a == 255) return {r, g, b};
+    const int white = 255 * (255 - a);
+    auto over = [&](int c) { return (c * a + white + 127) / 255; };
+    return {over(r), over(g), over(b)};
+}
+
+// BT.709 weights in 16 bits; they sum to 65536, so white stays 255.
+inline int Luma(const Rgb& c) {
+    return (13933 * c.r + 46871 * c.g + 4732 * c.b + 32768) >> 16;
+}
+
+// Colour spread (against neutral paper) from which a line counts as coloured pencil, and from
+// which it is paper outright. Graphite and ink spread less than the first.
+constexpr int kColourStart = 12;
+constexpr int kColourFull = 40;
+
+int Percentile(const unsigned* hist, int bins, std::uint64_t total, double fraction) {
+    if (total == 0) return 0;
+    const auto target = static_cast<std::uint64_t>(fraction * static_cast<double>(total - 1));
+    std::uint64_t seen = 0;
+    for (int i = 0; i < bins; ++i) {
+        seen += hist[i];
+        if (seen > target) return i;
+    }
+    return bins - 1;
+}
+
+}  // namespace
+
+PaperColour EstimatePaperColour(const RgbaView& rgba) {
+    unsigned hist[3][256] = {};
+    std::uint64_t total = 0;
+    // Every second pixel of every second row is plenty for a tone that fills most of the sheet.
+    for (int y = 0; y < rgba.height; y += 2) {
+        const unsigned char* row = rgba.data + static_cast<std::size_t>(y) * rgba.stride;
+        for (int x = 0; x < rgba.width; x += 2) {
+            const Rgb c = PixelOverWhite(row + 4 * static_cast<std::size_t>(x), rgba.bgra);
+            ++hist[0][c.r];
+            ++hist[1][c.g];
+            ++hist[2][c.b];
+            ++total;
+        }
+    }
+    PaperColour paper;
+    if (total == 0) return paper;
+    paper.r = std::max(1, Percentile(hist[0], 256, total, 0.9));
+    paper.g = std::max(1, Percentile(hist[1], 256, total, 0.9));
+    paper.b = std::max(1, Percentile(hist[2], 256, total, 0.9));
+    return paper;
+}
+
+void GrayFromRgba(const RgbaView& rgba, bool dropColour, const PaperColour& paper, GrayPlane& out) {
+    // Channel gains that make the paper neutral, in 8.8 fixed point.
+    const int kr = 255 * 256 / std::max(1, paper.r);
+    const int kg = 255 * 256 / std::max(1, paper.g);
+    const int kb = 255 * 256 / std::max(1, paper.b);
+    for (int y = 0; y < rgba.height; ++y) {
+        const unsigned char* in = rgba.data + static_cast<std::size_t>(y) * rgba.stride;
+        unsigned char* o = out.Row(y);
+        for (int x = 0; x < rgba.width; ++x, in += 4) {
+            const Rgb c = PixelOverWhite(in, rgba.bgra);
+            int v = Luma(c);
+            if (dropColour) {
+                const int r = std::min(255, (c.r * kr) >> 8);
+                const int g = std::min(255, (c.g * kg) >> 8);
+                const int b = std::min(255, (c.b * kb) >> 8);
+                const int spread = std::max({r, g, b}) - std::min({r, g, b});
+                if (spread >= kColourFull)
+                    v = 255;
+                else if (spread > kColourStart)
+                    v += (255 - v) * (spread - kColourStart) / (kColourFull - kColourStart);
+            }
+            o[x] = static_cast<unsigned char>(v);
+        }
+    }
+}
+
+namespace {
+constexpr int kTile = 32;         // pixels per side of a region whose paper tone is measured
+constexpr int kUnit = 1024;       // a pixel's tone against its paper, 1024 = the paper's
+constexpr int kBins = 2 * kUnit;  // up to twice as bright as the paper
+}  // namespace
+
+void AutoLevels(GrayPlane& plane) {
+    const int w = plane.width;
+    const int h = plane.height;
+    if (w <= 0 || h <= 0) return;
+    const int gx = (w + kTile - 1) / kTile;
+    const int gy = (h + kTile - 1) / kTile;
+
+    // Paper tone of each region: a tone most of its pixels reach.
+    std::vector<int> tone(static_cast<std::size_t>(gx) * gy);
+    for (int ty = 0; ty < gy; ++ty)
+        for (int tx = 0; tx < gx; ++tx) {
+            unsigned hist[256] = {};
+            std::uint64_t n = 0;
+            for (int y = ty * kTile; y < std::min(h, (ty + 1) * kTile); ++y) {
+                const unsigned char* row = plane.Row(y);
+                for (int x = tx * kTile; x < std::min(w, (tx + 1) * kTile); ++x, ++n)
+                    ++hist[row[x]];
+            }
+            tone[static_cast<std::size_t>(ty) * gx + tx] = Percentile(hist, 256, n, 0.6);
+        }
+    // A region filled mostly by lines takes its neighbours' paper.
+    std::vector<float> paper(tone.size());
+    for (int ty = 0; ty < gy; ++ty)
+        for (int tx = 0; tx < gx; ++tx) {
+            int around[9];
+            int k = 0;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int y = std::clamp(ty + dy, 0, gy - 1);
+                    const int x = std::clamp(tx + dx, 0, gx - 1);
+                    around[k++] = tone[static_cast<std::size_t>(y) * gx + x];
+                }
+            std::nth_element(around, around + 4, around + 9);
+            const int own = tone[static_cast<std::size_t>(ty) * gx + tx];
+            paper[static_cast<std::size_t>(ty) * gx + tx] =
+                static_cast<float>(std::max({own, around[4], 1}));
+        }
+
+    // Each pixel's tone against the paper around it, interpolated between region centres.
+    std::vector<std::uint16_t> rel(static_cast<std::size_t>(w) * h);
+    std::vector<int> x0(w);
+    std::vector<float> fx(w);
+    for (int x = 0; x < w; ++x) {
+        const float c = std::clamp((x + 0.5f) / kTile - 0.5f, 0.0f, static_cast<float>(gx - 1));
+        x0[x] = std::min(static_cast<int>(c), std::max(0, gx - 2));
+        fx[x] = gx > 1 ? c - static_cast<float>(x0[x]) : 0.0f;
+    }
+    std::vector<float> band(gx);
+    std::vector<float> inv(w);
+    unsigned hist[kBins] = {};
+    for (int y = 0; y < h; ++y) {
+        const float c = std::clamp((y + 0.5f) / kTile - 0.5f, 0.0f, static_cast<float>(gy - 1));
+        const int y0 = std::min(static_cast<int>(c), std::max(0, gy - 2));
+        const int y1 = std::min(y0 + 1, gy - 1);
+        const float fy = gy > 1 ? c - static_cast<float>(y0) : 0.0f;
+        for (int t = 0; t < gx; ++t)
+            band[t] = paper[static_cast<std::size_t>(y0) * gx + t] * (1 - fy) +
+                      paper[static_cast<std::size_t>(y1) * gx + t] * fy;
+        for (int x = 0; x < w; ++x) {
+            const float p = gx > 1 ? band[x0[x]] * (1 - fx[x]) + band[x0[x] + 1] * fx[x] : band[0];
+            inv[x] = static_cast<float>(kUnit) / p;
+        }
+        const unsigned char* row = plane.Row(y);
+        std::uint16_t* r = rel.data() + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            const int v =
+                std::min(kBins - 1, static_cast<int>(static_cast<float>(row[x]) * inv[x]));
+            r[x] = static_cast<std::uint16_t>(v);
+            ++hist[v];
+        }
+    }
+
+    // White point: below the paper's middle tone by a little more than its grain reaches
+    // above it (the bright side of the grain is free of lines, so it measures the grain).
+    const std::uint64_t total = static_cast<std::uint64_t>(w) * h;
+    std::uint64_t paperCount = 0;
+    for (int i = kUnit * 6 / 10; i < kBins; ++i) paperCount += hist[i];
+    int middle = kUnit;
+    if (paperCount > 0) {
+        const auto target = paperCount / 2;
+        std::uint64_t seen = 0;
+        for (int i = kUnit * 6 / 10; i < kBins; ++i) {
+            seen += hist[i];
+            if (seen > target) {
+                middle = i;
+                break;
+            }
+        }
+    }
+    const int top = Percentile(hist, kBins, total, 0.995);
+    const int grain = std::clamp(top - middle, kUnit / 200, kUnit * 3 / 10);
+    const int white = std::max(1, middle - grain * 6 / 5 - kUnit / 100);
+    // Black point: the darkest tone lines reach, ignoring the odd speck of dirt.
+    std::uint64_t inkCount = 0;
+    for (int i = 0; i < white / 2; ++i) inkCount += hist[i];
+    int black = 0;
+    if (inkCount >= 16) black = Percentile(hist, white / 2, inkCount, 0.02);
+    black = std::clamp(black, 0, std::max(0, white - kUnit / 10));
+
+    unsigned char lut[kBins];
+    for (int i = 0; i < kBins; ++i) {
+        if (i <= black)
+            lut[i] = 0;
+        else if (i >= white)
+            lut[i] = 255;
+        else
+            lut[i] = static_cast<unsigned char>((2 * 255 * (i - black) + (white - black)) /
+                                                (2 * (white - black)));
+    }
+    for (std::size_t i = 0; i < plane.pixels.size(); ++i) plane.pixels[i] = lut[rel[i]];
+}

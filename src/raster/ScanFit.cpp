@@ -1,0 +1,155 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+#include "raster/GrayImage.h"
+#include "raster/ScanCleanup.h"
+
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr std::int32_t kOne = 1 << kWeightBits;
+
+// For each output position along one axis: the source samples it takes and their weights
+// (summing to kOne), or none when it lies outside the scaled picture (white).
+struct AxisTaps {
+    std::vector<int> first;
+    std::vector<int> count;
+    std::vector<int> start;  // index of the first weight in weights
+    std::vector<std::int32_t> weights;
+};
+
+// Quantises one output's weights so that they add up to kOne exactly: a flat tone stays flat.
+void AddWeights(AxisTaps& t, const std::vector<double>& w) {
+    double sum = 0;
+    for (double v : w) sum += v;
+    std::int32_t given = 0;
+    std::size_t largest = 0;
+    const std::size_t base = t.weights.size();
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        const auto q = static_cast<std::int32_t>(std::lround(w[i] / sum * kOne));
+        t.weights.push_back(q);
+        given += q;
+        if (w[i] > w[largest]) largest = i;
+    }
+    t.weights[base + largest] += kOne - given;
+}
+
+// Output index o shows scaled position o - offset; the picture scaled is scaledLen long, made
+// from srcLen samples.
+AxisTaps BuildTaps(int outLen, int srcLen, int scaledLen, int offset) {
+    AxisTaps t;
+    t.first.assign(outLen, 0);
+    t.count.assign(outLen, 0);
+    t.start.assign(outLen, 0);
+    const double scale = static_cast<double>(scaledLen) / srcLen;
+    std::vector<double> w;
+    for (int o = 0; o < outLen; ++o) {
+        const int i = o - offset;
+        if (i < 0 || i >= scaledLen) continue;
+        w.clear();
+        int first = 0;
+        if (scaledLen == srcLen) {
+            first = i;
+            w.push_back(1);
+        } else if (scaledLen < srcLen) {
+            // The source span this output covers, each sample weighted by its overlap.
+            const double a = i / scale;
+            const double b = std::min(static_cast<double>(srcLen), (i + 1) / scale);
+            first = static_cast<int>(std::floor(a));
+            for (int s = first; s < srcLen && s < b; ++s)
+                w.push_back(std::min<double>(s + 1, b) - std::max<double>(s, a));
+        } else {
+            const double c = std::clamp((i + 0.5) / scale - 0.5, 0.0, srcLen - 1.0);
+            first = std::min(static_cast<int>(c), std::max(0, srcLen - 2));
+            const double f = c - first;
+            w.push_back(1 - f);
+            if (first + 1 < srcLen) w.push_back(f);
+        }
+        t.first[o] = first;
+        t.count[o] = static_cast<int>(w.size());
+        t.start[o] = static_cast<int>(t.weights.size());
+        AddWeights(t, w);
+    }
+    return t;
+}
+
+}  // namespace
+
+int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
+    const int W = frame.GetWidth();
+    const int H = frame.GetHeight();
+    unsigned char* out = frame.GetData();
+    if (!out || W <= 0 || H <= 0) return 0;
+    const int w = picture.width;
+    const int h = picture.height;
+    if (w <= 0 || h <= 0) {
+        frame.Fill(255);
+        return 1;
+    }
+    double scale = 1;
+    if (mode == FitMode::Inside)
+        scale = std::min(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    else if (mode == FitMode::Cover)
+        scale = std::max(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    const int sw = std::max(1, static_cast<int>(std::lround(w * scale)));
+    const int sh = std::max(1, static_cast<int>(std::lround(h * scale)));
+    // Centred; an odd margin's extra pixel goes right and down, an odd crop's left and up.
+    const int ox = (W - sw) / 2 - ((W - sw) < 0 && (W - sw) % 2 ? 1 : 0);
+    const int oy = (H - sh) / 2 - ((H - sh) < 0 && (H - sh) % 2 ? 1 : 0);
+    try {
+        const AxisTaps tx = BuildTaps(W, w, sw, ox);
+        const AxisTaps ty = BuildTaps(H, h, sh, oy);
+        int rowLo = h;
+        int rowHi = -1;
+        for (int y = 0; y < H; ++y)
+            if (ty.count[y]) {
+                rowLo = std::min(rowLo, ty.first[y]);
+                rowHi = std::max(rowHi, ty.first[y] + ty.count[y] - 1);
+            }
+        // Rows across first: every source row the output needs, at the output width.
+        const int rows = rowHi >= rowLo ? rowHi - rowLo + 1 : 0;
+        std::vector<std::uint32_t> across(static_cast<std::size_t>(rows) * W);
+        for (int r = 0; r < rows; ++r) {
+            const unsigned char* src = picture.Row(rowLo + r);
+            std::uint32_t* dst = across.data() + static_cast<std::size_t>(r) * W;
+            for (int x = 0; x < W; ++x) {
+                const int n = tx.count[x];
+                if (!n) {
+                    dst[x] = 255u << kWeightBits;
+                    continue;
+                }
+                const unsigned char* s = src + tx.first[x];
+                const std::int32_t* k = tx.weights.data() + tx.start[x];
+                std::uint32_t acc = 0;
+                for (int i = 0; i < n; ++i) acc += static_cast<std::uint32_t>(k[i]) * s[i];
+                dst[x] = acc;
+            }
+        }
+        const std::uint64_t half = std::uint64_t{1} << (2 * kWeightBits - 1);
+        for (int y = 0; y < H; ++y) {
+            // Frames keep their bottom row first.
+            unsigned char* o = out + static_cast<std::size_t>(H - 1 - y) * W;
+            const int n = ty.count[y];
+            if (!n) {
+                std::fill(o, o + W, static_cast<unsigned char>(255));
+                continue;
+            }
+            const std::int32_t* k = ty.weights.data() + ty.start[y];
+            const std::uint32_t* base =
+                across.data() + static_cast<std::size_t>(ty.first[y] - rowLo) * W;
+            for (int x = 0; x < W; ++x) {
+                std::uint64_t acc = 0;
+                for (int i = 0; i < n; ++i)
+                    acc += static_cast<std::uint64_t>(k[i]) *
+                           base[static_cast<std::size_t>(i) * W + x];
+                o[x] = static_cast<unsigned char>(
+                    std::min<std::uint64_t>(255, (acc + half) >> (2 * kWeightBits)));
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
+}
