@@ -48,6 +48,8 @@ inline int Luma(const Rgb& c) {
 // which it is paper outright. Graphite and ink spread less than the first.
 constexpr int kColourStart = 12;
 constexpr int kColourFull = 40;
+// A coloured line whose lightest channel stays below this is kept dark (graphite over it).
+constexpr int kColourDark = 64;
 
 int Percentile(const unsigned* hist, int bins, std::uint64_t total, double fraction) {
     if (total == 0) return 0;
@@ -99,11 +101,22 @@ void GrayFromRgba(const RgbaView& rgba, bool dropColour, const PaperColour& pape
                 const int r = std::min(255, (c.r * kr) >> 8);
                 const int g = std::min(255, (c.g * kg) >> 8);
                 const int b = std::min(255, (c.b * kb) >> 8);
-                const int spread = std::max({r, g, b}) - std::min({r, g, b});
-                if (spread >= kColourFull)
-                    v = 255;
-                else if (spread > kColourStart)
-                    v += (255 - v) * (spread - kColourStart) / (kColourFull - kColourStart);
+                const int top = std::max({r, g, b});
+                const int spread = top - std::min({r, g, b});
+                if (spread > kColourStart) {
+                    // Coloured pencil is as light as its lightest channel, and a light one is
+                    // paper; graphite over it keeps its darkness in every channel.
+                    const int paperLike =
+                        top >= 2 * kColourDark ? 255
+                        : top <= kColourDark
+                            ? top
+                            : top + (255 - top) * (top - kColourDark) / kColourDark;
+                    if (spread >= kColourFull)
+                        v = paperLike;
+                    else
+                        v += (paperLike - v) * (spread - kColourStart) /
+                             (kColourFull - kColourStart);
+                }
             }
             o[x] = static_cast<unsigned char>(v);
         }

@@ -72,6 +72,8 @@ TEST(ScanCleanup, DropColourTurnsColouredPencilToPaperAndKeepsGraphite) {
         {"graphite under warm light", {250, 225, 180}, {60, 54, 43}, 54, 56},
         {"warm paper", {250, 225, 180}, {250, 225, 180}, 227, 227},
         {"blue under warm light", {250, 225, 180}, {120, 150, 200}, 255, 255},
+        {"graphite over blue pencil", {235, 235, 235}, {18, 28, 38}, 25, 38},
+        {"edge of a blue line", {235, 235, 235}, {200, 215, 233}, 240, 255},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
