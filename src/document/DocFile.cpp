@@ -103,7 +103,9 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     m_nOnionCount = 0;  // its indices belonged to the old frame list
     m_bViewsReady = 0;
     m_bClipValid = 0;
+    m_history.Clear();
     m_bUndoValid = 0;
+    emit FrameListChanged();
     UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }
 

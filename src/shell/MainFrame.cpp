@@ -76,12 +76,12 @@ const char* ToolbarImage(int id) {
 }
 }  // namespace
 
-CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet) {
+CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer) {
     LumvaneInitResources();
     setObjectName(QStringLiteral("MainFrame"));
     setContextMenuPolicy(Qt::NoContextMenu);  // no toolbar chooser: the View menu has the toggles
     OnCreate();
-    OnCreateClient(doc, tablet);
+    OnCreateClient(doc, tablet, printer);
     if (CWinApp* app = AfxGetApp())
         app->m_onRecentFilesChanged = [this] { UpdateRecentFileMenu(); };
     UpdateRecentFileMenu();
@@ -178,6 +178,10 @@ void CMainFrame::BuildMenus() {
            "&Undo",
            {Key(Qt::CTRL | Qt::Key_Z), Key(Qt::ALT | Qt::Key_Backspace)},
            "Undo the last action\nUndo"},
+          {ID_EDIT_REDO,
+           "&Redo",
+           {Key(Qt::CTRL | Qt::Key_Y), Key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+           "Redo the previously undone action\nRedo"},
           {kSeparator, nullptr, {}, nullptr},
           {ID_EDIT_CUT,
            "Cu&t",
@@ -345,7 +349,7 @@ void CMainFrame::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 }
 
-bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
+bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer) {
     auto* client = new QWidget(this);
     auto* layout = new QHBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -365,7 +369,7 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
     layout->addWidget(edge);
 
     m_wndSplitter = new CViewSplitter(client);
-    const CViewContext context{this, tablet};
+    const CViewContext context{this, tablet, printer};
     auto* time = new CTimeView(nullptr, context);
     doc->AddView(time);
     auto* drawing = new CLumvaneView(doc, nullptr, context);
@@ -373,6 +377,8 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
     drawing->resize(100, 50);
     m_pTimeView = time;
     m_pDrawingView = drawing;
+    // Strokes announce their rectangles; everything else reaches the views through the hints.
+    connect(doc, &CLumvaneDoc::FrameRectChanged, drawing, &CLumvaneView::OnFrameRectChanged);
     m_wndSplitter->SetPanes(time, drawing);
     layout->addWidget(m_wndSplitter, 1);
     setCentralWidget(client);

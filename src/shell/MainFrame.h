@@ -30,7 +30,9 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
   public:
     // tablet: the program's tablet binding, handed to the drawing view (null: the view binds
     // its own).
-    explicit CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet = nullptr);
+    // The printer is the one File > Print Setup sets up; the drawing view prints on it.
+    explicit CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet = nullptr,
+                        QPrinter* printer = nullptr);
     ~CMainFrame() override;
 
     // IShellRelay
@@ -58,7 +60,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
 
   private:
     bool OnCreate();
-    bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet);
+    bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer);
     void BuildMenus();
     void BuildToolBar();
     void BuildAccelerators();

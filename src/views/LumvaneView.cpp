@@ -3,6 +3,7 @@
 #include "views/LumvaneView.h"
 
 #include <QKeyEvent>
+#include <QPrinter>
 #include <QTimerEvent>
 
 #include "document/LumvaneDoc.h"
@@ -12,6 +13,7 @@
 CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent, const CViewContext& context)
     : QAbstractScrollArea(parent),
       m_pRelay(context.relay),
+      m_pPrinter(context.printer),
       m_pOwnTablet(context.tablet ? nullptr : std::make_unique<CTabletInput>()),
       m_tablet(context.tablet ? *context.tablet : *m_pOwnTablet) {
     setFocusPolicy(Qt::StrongFocus);

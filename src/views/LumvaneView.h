@@ -17,6 +17,7 @@ class CLumvaneDoc;
 class CTabletInput;
 class QPainter;
 class QPaintDevice;
+class QPrinter;
 struct LRect;
 
 // The drawing pane: shows the document's current frame (or a peeked neighbour) one frame pixel
@@ -27,8 +28,6 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
   public:
     // How long a peeked frame stays after the last key is let go.
     static constexpr int kReturnTimerMs = 500;
-    // Manhattan distance below which a press grabs a selection corner.
-    static constexpr int kHandleReach = 40;
     static constexpr int kMaxScrubStep = 40;
     static QColor SelectionColour() { return QColor(0, 100, 100); }
     // The display image's format: 32-bit words without alpha, which the raster paint engine
@@ -74,14 +73,14 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     void OnToggleEraser();
     void OnFilePrint();
     void OnFilePrintPreview();
+    // Where Print and Print Preview print: the window's printer, as Print Setup left it.
+    QPrinter& Printer();
     // The printed page: the same picture as the pane, one frame pixel per screen pixel.
     void OnPrint(QPainter& painter);
 
-    // ---- selection box ----
-    // 0..3 for the corner within reach (top-left, top-right, bottom-right, bottom-left), else 4.
-    static int ChooseHandle(const LRect& box, int vx, int vy);
-    // Drags the chosen handle of the box by one pointer step within a width x height frame.
-    static void DragBox(LRect& box, int handle, int ddx, int ddy, int width, int height);
+    // The document changed the pixels of a frame inside rect (top-down frame coordinates):
+    // recomposes that rectangle of the current frame and paints it at once.
+    void OnFrameRectChanged(int index, const LRect& rect);
 
     // The scroll position (sx, sy) in pixels.
     QPoint ScrollPosition() const;
@@ -98,6 +97,9 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     int m_bScrubbing = 0;
     int m_nSelectHandle = 4;
     int m_bTablet = 0;
+    // The last press of the left button was refused (playback ran): until its release, moves
+    // draw nothing.
+    bool m_bPressRefused = false;
 
   protected:
     // Width of the screen in pixels, for the scrubbing step; tests replace it.
@@ -124,8 +126,10 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     QPoint ViewPoint(const QMouseEvent* e);
     // Pressure of this pointer event: the tablet's reading, or 255 without one.
     int ReadPressure();
-    // The last piece of a stroke from m_ptLast to (vx, vy), shown at once.
+    // The piece of a stroke from m_ptLast to (vx, vy); the document shows it at once.
     void DrawSegment(int vx, int vy, int pressure);
+    // Top-down frame coordinates of a view point.
+    QPoint FramePoint(int vx, int vy) const;
     // Paints the pane area showing that top-down frame rectangle, synchronously.
     void RepaintFrameRect(const QRect& frameRect);
     void RepaintPane();
@@ -160,6 +164,8 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     QBasicTimer m_returnTimer;
     bool m_bContextOpened = false;
     IShellRelay* m_pRelay;
+    QPrinter* m_pPrinter;
+    std::unique_ptr<QPrinter> m_pOwnPrinter;     // only without a window's printer
     std::unique_ptr<CTabletInput> m_pOwnTablet;  // only without a window's binding
     CTabletInput& m_tablet;
 };

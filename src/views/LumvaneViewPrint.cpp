@@ -19,8 +19,14 @@ void CLumvaneView::OnPrint(QPainter& painter) {
     m_nOffsetY = oy;
 }
 
+QPrinter& CLumvaneView::Printer() {
+    if (m_pPrinter) return *m_pPrinter;
+    if (!m_pOwnPrinter) m_pOwnPrinter = std::make_unique<QPrinter>(QPrinter::ScreenResolution);
+    return *m_pOwnPrinter;
+}
+
 void CLumvaneView::OnFilePrint() {
-    QPrinter printer(QPrinter::ScreenResolution);
+    QPrinter& printer = Printer();
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
     QPainter painter(&printer);
@@ -28,7 +34,7 @@ void CLumvaneView::OnFilePrint() {
 }
 
 void CLumvaneView::OnFilePrintPreview() {
-    QPrinter printer(QPrinter::ScreenResolution);
+    QPrinter& printer = Printer();
     QPrintPreviewDialog dialog(&printer, this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         QPainter painter(p);

@@ -49,6 +49,7 @@ const Entry kMenus[] = {
     {"&File", 0, "", "", "", ""},
     {"&File", 57665, "E&xit", "", "Quit the application; prompts to save documents", "Exit"},
     {"&Edit", 57643, "&Undo", "Ctrl+Z", "Undo the last action", "Undo"},
+    {"&Edit", 57644, "&Redo", "Ctrl+Y", "Redo the previously undone action", "Redo"},
     {"&Edit", 0, "", "", "", ""},
     {"&Edit", 57635, "Cu&t", "Ctrl+X", "Cut the selection and put it on the Clipboard", "Cut"},
     {"&Edit", 57634, "&Copy", "Ctrl+C", "Copy the selection and put it on the Clipboard", "Copy"},
@@ -188,7 +189,8 @@ TEST_F(MenuWalkTest, EveryEnabledCommandDoesSomething) {
     std::set<int> allowed = {ID_FRAMES_FIRSTFRAME, ID_FRAMES_PREVFRAME,   ID_FRAMES_NEXTFRAME,
                              ID_FRAMES_LASTFRAME,  ID_FRAMES_DELETEFRAME, ID_FILE_REVERTTOSAVED,
                              ID_AUDIO_SOUND,       ID_EDIT_CUT,           ID_EDIT_PASTE,
-                             ID_EDIT_PASTELINES,   ID_EDIT_UNDO,          ID_FILE_MRU_FILE1};
+                             ID_EDIT_PASTELINES,   ID_EDIT_UNDO,          ID_EDIT_REDO,
+                             ID_FILE_MRU_FILE1};
     for (int id : disabled) EXPECT_TRUE(allowed.count(id)) << id << " is disabled";
     EXPECT_TRUE(std::count(disabled.begin(), disabled.end(), ID_EDIT_CUT));
     frame->CommandAction(ID_APP_EXIT)->setEnabled(true);

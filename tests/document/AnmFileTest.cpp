@@ -81,7 +81,8 @@ void MakeOpenAnimation(CLumvaneDoc& doc) {
     doc.m_nCurrentFrame = 2;
     doc.m_bEraser = 1;
     doc.m_nDrawBrush = 4;
-    doc.SaveUndo();
+    doc.BeginStroke();
+    doc.EndStroke();
     doc.SetPathName(QStringLiteral("/tmp/previous.anm"), false);
     doc.SetModifiedFlag(true);
 }
@@ -217,7 +218,8 @@ TEST(AnmFile, LoadTakesTheFileValuesAndResetsUndoAndCopy) {
     CommandHarness h;
     MakeAnimation(h.doc, 8, 3, {1, 2, 3});
     h.doc.m_bClipValid = 1;
-    h.doc.SaveUndo();
+    h.doc.BeginStroke();
+    h.doc.EndStroke();
     h.doc.m_nOnionCount = 2;
     h.doc.m_bViewsReady = 1;
     h.view->hints.clear();

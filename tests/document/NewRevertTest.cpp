@@ -11,6 +11,7 @@
 #include "DocTestUtil.h"
 #include "document/NewAnimationDlg.h"
 #include "framework/WinApp.h"
+#include "support/FillThroughDoor.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -62,8 +63,7 @@ void NewSavedAndChanged(App& a, CScriptedUi& ui, const QString& path) {
     d.m_frames[1].Fill(40);
     ASSERT_EQ(d.OnSaveDocument(path), 1);
     d.SetPathName(path);
-    d.SaveUndo();
-    d.CurrentFrame().Fill(7);
+    FillThroughDoor(d, 7);
     d.OnFirstFrame();
     ASSERT_TRUE(d.IsModified());
 }
