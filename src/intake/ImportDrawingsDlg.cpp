@@ -407,9 +407,16 @@ void AcceptDroppedDrawings(CFrameWnd* frame, std::function<void(const QStringLis
 
 void RegisterImportCommands(CLumvaneDoc& doc, CFrameWnd* frame) {
     const QPointer<CFrameWnd> f(frame);
-    // The document's door for frames from outside is still to come; until then the import
-    // builds its frames and reports that they could not be placed.
-    const auto doors = [] { return ImportDoors(); };
+    const auto doors = [&doc] {
+        ImportDoors d;
+        d.insertAfterCurrent = [&doc](std::vector<GrayImage>& frames) {
+            return doc.InsertFrames(doc.m_nCurrentFrame, frames);
+        };
+        d.replace = [&doc](std::vector<GrayImage>& frames) {
+            return doc.ReplaceWithFrames(frames);
+        };
+        return d;
+    };
     doc.OnCommand(ID_FILE_IMPORTDRAWINGS,
                   [&doc, f, doors] { OnImportDrawings(doc, f, QStringList(), doors()); });
     doc.OnUpdateCommand(ID_FILE_IMPORTDRAWINGS, [](CCmdUI* ui) { ui->Enable(true); });
