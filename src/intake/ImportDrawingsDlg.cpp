@@ -45,7 +45,6 @@ QPixmap PreviewPixmap(const QImage& image) {
         image.scaled(kPreview, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-ImageChooser g_chooser;
 }  // namespace
 
 CImportDrawingsDlg::CImportDrawingsDlg(QWidget* parent)
@@ -284,16 +283,21 @@ void CImportProgressDlg::OnCancel() {
     m_pCancel->setEnabled(false);
 }
 
-void SetImageChooser(ImageChooser chooser) {
-    g_chooser = std::move(chooser);
-}
-
 namespace {
+// Several images at once from the platform's dialog; a replaced UI service (tests, the
+// command line) is asked for one file through its own file dialog.
 QStringList ChooseImages(QWidget* parent) {
-    if (g_chooser) return g_chooser(parent);
+    const QString filter =
+        QStringLiteral("Images (%1);;All files (*)").arg(ImageNameFilters().join(QLatin1Char(' ')));
+    if (!dynamic_cast<CQtUiService*>(&AfxUi())) {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Import Drawings");
+        request.filter = filter;
+        const QString file = AfxUi().FileDialog(request);
+        return file.isEmpty() ? QStringList() : QStringList{file};
+    }
     return QFileDialog::getOpenFileNames(parent, QStringLiteral("Import Drawings"), QString(),
-                                         QStringLiteral("Images (%1);;All files (*)")
-                                             .arg(ImageNameFilters().join(QLatin1Char(' '))));
+                                         filter);
 }
 }  // namespace
 
