@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 
 #include "raster/GrayImage.h"
 #include "raster/ScanCleanup.h"
@@ -108,26 +109,63 @@ int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
                 rowLo = std::min(rowLo, ty.first[y]);
                 rowHi = std::max(rowHi, ty.first[y] + ty.count[y] - 1);
             }
-        // Rows across first: every source row the output needs, at the output width.
+        // Rows across first: every source row the output needs, at the output width, with 8
+        // bits below the point. Every output takes the same number of taps (the extra ones
+        // weigh nothing), so the loop over them is fixed.
+        constexpr int kAcrossShift = kWeightBits - 8;
         const int rows = rowHi >= rowLo ? rowHi - rowLo + 1 : 0;
-        std::vector<std::uint32_t> across(static_cast<std::size_t>(rows) * W);
-        for (int r = 0; r < rows; ++r) {
-            const unsigned char* src = picture.Row(rowLo + r);
-            std::uint32_t* dst = across.data() + static_cast<std::size_t>(r) * W;
-            for (int x = 0; x < W; ++x) {
-                const int n = tx.count[x];
-                if (!n) {
-                    dst[x] = 255u << kWeightBits;
-                    continue;
-                }
-                const unsigned char* s = src + tx.first[x];
-                const std::int32_t* k = tx.weights.data() + tx.start[x];
-                std::uint32_t acc = 0;
-                for (int i = 0; i < n; ++i) acc += static_cast<std::uint32_t>(k[i]) * s[i];
-                dst[x] = acc;
+        int taps = 1;
+        for (int x = 0; x < W; ++x) taps = std::max(taps, tx.count[x]);
+        taps = std::min(taps, w);
+        std::vector<int> firsts(W, 0);
+        std::vector<std::uint32_t> weights(static_cast<std::size_t>(W) * taps, 0);
+        for (int x = 0; x < W; ++x) {
+            if (!tx.count[x]) {
+                // White: a sample of the picture that weighs nothing, plus the white added below.
+                continue;
             }
+            const int first = std::min(tx.first[x], w - taps);
+            firsts[x] = first;
+            for (int i = 0; i < tx.count[x]; ++i)
+                weights[static_cast<std::size_t>(x) * taps + (tx.first[x] - first) + i] =
+                    static_cast<std::uint32_t>(tx.weights[tx.start[x] + i]);
         }
-        const std::uint64_t half = std::uint64_t{1} << (2 * kWeightBits - 1);
+        std::vector<std::uint16_t> across(static_cast<std::size_t>(rows) * W);
+        const auto acrossRows = [&]<int K>(std::integral_constant<int, K>) {
+            const int n = K > 0 ? K : taps;
+            for (int r = 0; r < rows; ++r) {
+                const unsigned char* src = picture.Row(rowLo + r);
+                std::uint16_t* dst = across.data() + static_cast<std::size_t>(r) * W;
+                for (int x = 0; x < W; ++x) {
+                    const unsigned char* sp = src + firsts[x];
+                    const std::uint32_t* k = weights.data() + static_cast<std::size_t>(x) * n;
+                    std::uint32_t acc = 0;
+                    for (int i = 0; i < n; ++i) acc += k[i] * sp[i];
+                    dst[x] = static_cast<std::uint16_t>((acc + (1u << (kAcrossShift - 1))) >>
+                                                        kAcrossShift);
+                }
+                for (int x = 0; x < W; ++x)
+                    if (!tx.count[x]) dst[x] = 255u << 8;
+            }
+        };
+        switch (taps) {
+            case 1:
+                acrossRows(std::integral_constant<int, 1>());
+                break;
+            case 2:
+                acrossRows(std::integral_constant<int, 2>());
+                break;
+            case 3:
+                acrossRows(std::integral_constant<int, 3>());
+                break;
+            case 4:
+                acrossRows(std::integral_constant<int, 4>());
+                break;
+            default:
+                acrossRows(std::integral_constant<int, 0>());
+                break;
+        }
+        std::vector<std::uint32_t> acc(W);
         for (int y = 0; y < H; ++y) {
             // Frames keep their bottom row first.
             unsigned char* o = out + static_cast<std::size_t>(H - 1 - y) * W;
@@ -137,15 +175,17 @@ int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
                 continue;
             }
             const std::int32_t* k = ty.weights.data() + ty.start[y];
-            const std::uint32_t* base =
+            const std::uint16_t* base =
                 across.data() + static_cast<std::size_t>(ty.first[y] - rowLo) * W;
+            std::fill(acc.begin(), acc.end(), 1u << (kWeightBits + 8 - 1));
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t weight = static_cast<std::uint32_t>(k[i]);
+                const std::uint16_t* line = base + static_cast<std::size_t>(i) * W;
+                for (int x = 0; x < W; ++x) acc[x] += weight * line[x];
+            }
             for (int x = 0; x < W; ++x) {
-                std::uint64_t acc = 0;
-                for (int i = 0; i < n; ++i)
-                    acc += static_cast<std::uint64_t>(k[i]) *
-                           base[static_cast<std::size_t>(i) * W + x];
-                o[x] = static_cast<unsigned char>(
-                    std::min<std::uint64_t>(255, (acc + half) >> (2 * kWeightBits)));
+                const std::uint32_t v = acc[x] >> (kWeightBits + 8);
+                o[x] = static_cast<unsigned char>(v < 255 ? v : 255);
             }
         }
     } catch (const std::bad_alloc&) {
