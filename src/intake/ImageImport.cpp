@@ -326,7 +326,29 @@ bool ImportMemoryFits(int frames, const QSize& frameSize) {
     return limit == 0 || need <= limit;
 }
 
+int CleanIntoFrame(const GrayPlane& gray, const ImportOptions& options, GrayImage& frame) {
+    if (!options.autoLevels) return FitToFrame(gray, options.fit, frame);
+    // Levels at the frame's scale: the same paper and lines, a fraction of the pixels.
+    GrayPlane shown;
+    int left = 0, top = 0;
+    if (!ScaleForFrame(gray, options.fit, frame.GetWidth(), frame.GetHeight(), shown, left, top))
+        return 0;
+    AutoLevels(shown);
+    return PlaceInFrame(shown, left, top, frame);
+}
+
 namespace {
+
+// The tone most of a drawing's paper has.
+int PaperTone(const GrayPlane& gray) {
+    unsigned hist[256] = {};
+    std::uint64_t n = 0;
+    for (std::size_t i = 0; i < gray.pixels.size(); i += 7, ++n) ++hist[gray.pixels[i]];
+    std::uint64_t seen = 0;
+    for (int v = 0; v < 256; ++v)
+        if ((seen += hist[v]) * 2 > n) return v;
+    return 255;
+}
 
 // Working memory handed out to the images being read: an image that needs more than the
 // whole allowance waits until it can have all of it.
@@ -452,28 +474,17 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                     PegHoles to = reference;
                     const RigidMove move = MoveOnto(holes, to);
                     GrayPlane moved;
-                    // Levels first, so the paper the move brings in matches the cleaned paper.
-                    if (options.autoLevels) AutoLevels(gray);
-                    if (!ApplyMove(gray, move, referenceSize.width(), referenceSize.height(),
-                                   moved)) {
+                    // What the move brings in is paper, to be cleaned with the rest.
+                    if (!ApplyMove(gray, move, referenceSize.width(), referenceSize.height(), moved,
+                                   PaperTone(gray))) {
                         allowance.Give(taken);
                         fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
                         return;
                     }
                     gray = std::move(moved);
-                    if (!FitToFrame(gray, options.fit, frames[firstFrame[i]])) {
-                        allowance.Give(taken);
-                        fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
-                        return;
-                    }
-                    allowance.Give(taken);
-                    ++done;
-                    changed.notify_all();
-                    continue;
                 }
             }
-            if (options.autoLevels) AutoLevels(gray);
-            if (!FitToFrame(gray, options.fit, frames[firstFrame[i]])) {
+            if (!CleanIntoFrame(gray, options, frames[firstFrame[i]])) {
                 allowance.Give(taken);
                 fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
                 return;

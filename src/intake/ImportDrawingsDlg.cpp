@@ -210,15 +210,14 @@ void CImportDrawingsDlg::UpdatePreview() {
         m_pAfter->setText(error);
         return;
     }
-    if (IsChecked(IDC_IMPORT_LEVELS)) AutoLevels(gray);
     const QSize size =
         IsChecked(IDC_IMPORT_NEW_ANIMATION) ? DefaultFrameSize(m_plan.sizes[0]) : m_animationSize;
-    GrayImage frame;
-    int fitIndex = 0;
+    ImportOptions options;
+    options.autoLevels = IsChecked(IDC_IMPORT_LEVELS);
     for (int i = 0; i < 3; ++i)
-        if (IsChecked(kFitIds[i])) fitIndex = i;
-    if (!frame.Create(size.width(), size.height()) ||
-        !FitToFrame(gray, static_cast<FitMode>(fitIndex), frame)) {
+        if (IsChecked(kFitIds[i])) options.fit = static_cast<FitMode>(i);
+    GrayImage frame;
+    if (!frame.Create(size.width(), size.height()) || !CleanIntoFrame(gray, options, frame)) {
         m_pAfter->clear();
         return;
     }

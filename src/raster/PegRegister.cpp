@@ -102,9 +102,18 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     const double smoothSigma = sigma / (2 * smooth + 1);
     const double darkStep = std::max(30.0, 6 * smoothSigma);
     const double lightStep = std::max(6.0, 6 * smoothSigma);
+    // The paper around changes slowly: measured once per block of pixels.
+    constexpr int kBlock = 8;
+    std::vector<float> blockMean(static_cast<std::size_t>((w + kBlock - 1) / kBlock) *
+                                 ((rows + kBlock - 1) / kBlock));
+    const int bw = (w + kBlock - 1) / kBlock;
+    for (int by = 0; by * kBlock < rows; ++by)
+        for (int bx = 0; bx < bw; ++bx)
+            blockMean[static_cast<std::size_t>(by) * bw + bx] = static_cast<float>(
+                sum.Mean(bx * kBlock + kBlock / 2, by * kBlock + kBlock / 2, wide));
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < w; ++x) {
-            const double bg = sum.Mean(x, y, wide);
+            const double bg = blockMean[static_cast<std::size_t>(y / kBlock) * bw + x / kBlock];
             const double v = sum.Mean(x, y, smooth);
             const std::size_t i = static_cast<std::size_t>(y) * w + x;
             background[i] = static_cast<float>(bg);
@@ -294,7 +303,7 @@ RigidMove MoveOnto(const PegHoles& from, const PegHoles& to) {
 }
 
 bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int height,
-               GrayPlane& out) {
+               GrayPlane& out, int fill) {
     if (!out.Create(width, height)) return false;
     const int w = picture.width, h = picture.height;
     // Each output pixel reads the picture where the move came from: p = R^T (q - t).
@@ -310,13 +319,21 @@ bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int h
         for (int x = 0; x < width; ++x, sx += stepX, sy += stepY) {
             const std::int64_t ix = sx >> kFrac, iy = sy >> kFrac;
             if (ix < -1 || iy < -1 || ix >= w || iy >= h) {
-                o[x] = 255;
+                o[x] = static_cast<unsigned char>(fill);
                 continue;
             }
             const auto fx = static_cast<std::uint32_t>((sx & (kOneFx - 1)) >> 8);
             const auto fy = static_cast<std::uint32_t>((sy & (kOneFx - 1)) >> 8);
+            if (ix >= 0 && iy >= 0 && ix + 1 < w && iy + 1 < h) {
+                const unsigned char* p0 = picture.Row(static_cast<int>(iy)) + ix;
+                const unsigned char* p1 = p0 + w;
+                const std::uint32_t t = p0[0] * (256 - fx) + p0[1] * fx;
+                const std::uint32_t b = p1[0] * (256 - fx) + p1[1] * fx;
+                o[x] = static_cast<unsigned char>((t * (256 - fy) + b * fy + 32768) >> 16);
+                continue;
+            }
             const auto at = [&](std::int64_t xx, std::int64_t yy) -> std::uint32_t {
-                if (xx < 0 || yy < 0 || xx >= w || yy >= h) return 255;
+                if (xx < 0 || yy < 0 || xx >= w || yy >= h) return static_cast<std::uint32_t>(fill);
                 return picture.At(static_cast<int>(xx), static_cast<int>(yy));
             };
             const std::uint32_t top = at(ix, iy) * (256 - fx) + at(ix + 1, iy) * fx;

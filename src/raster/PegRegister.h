@@ -35,7 +35,7 @@ struct RigidMove {
 // The move that brings the holes from onto the holes to (least squares over the three).
 RigidMove MoveOnto(const PegHoles& from, const PegHoles& to);
 
-// Writes picture moved by move into out, width x height, bilinear, paper where nothing lands.
+// Writes picture moved by move into out, width x height, bilinear, fill where nothing lands.
 // Returns false when out cannot be allocated.
 bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int height,
-               GrayPlane& out);
+               GrayPlane& out, int fill = 255);

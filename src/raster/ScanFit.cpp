@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <type_traits>
 
@@ -78,27 +79,14 @@ AxisTaps BuildTaps(int outLen, int srcLen, int scaledLen, int offset) {
 
 }  // namespace
 
-int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
-    const int W = frame.GetWidth();
-    const int H = frame.GetHeight();
-    unsigned char* out = frame.GetData();
-    if (!out || W <= 0 || H <= 0) return 0;
+namespace {
+
+// Scales picture to sw x sh placed at ox, oy of a W x H output (white where it does not reach),
+// rows top first, or bottom first when bottomUp.
+int Resample(const GrayPlane& picture, int sw, int sh, int ox, int oy, int W, int H,
+             unsigned char* out, bool bottomUp) {
     const int w = picture.width;
     const int h = picture.height;
-    if (w <= 0 || h <= 0) {
-        frame.Fill(255);
-        return 1;
-    }
-    double scale = 1;
-    if (mode == FitMode::Inside)
-        scale = std::min(static_cast<double>(W) / w, static_cast<double>(H) / h);
-    else if (mode == FitMode::Cover)
-        scale = std::max(static_cast<double>(W) / w, static_cast<double>(H) / h);
-    const int sw = std::max(1, static_cast<int>(std::lround(w * scale)));
-    const int sh = std::max(1, static_cast<int>(std::lround(h * scale)));
-    // Centred; an odd margin's extra pixel goes right and down, an odd crop's left and up.
-    const int ox = (W - sw) / 2 - ((W - sw) < 0 && (W - sw) % 2 ? 1 : 0);
-    const int oy = (H - sh) / 2 - ((H - sh) < 0 && (H - sh) % 2 ? 1 : 0);
     try {
         const AxisTaps tx = BuildTaps(W, w, sw, ox);
         const AxisTaps ty = BuildTaps(H, h, sh, oy);
@@ -167,8 +155,7 @@ int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
         }
         std::vector<std::uint32_t> acc(W);
         for (int y = 0; y < H; ++y) {
-            // Frames keep their bottom row first.
-            unsigned char* o = out + static_cast<std::size_t>(H - 1 - y) * W;
+            unsigned char* o = out + static_cast<std::size_t>(bottomUp ? H - 1 - y : y) * W;
             const int n = ty.count[y];
             if (!n) {
                 std::fill(o, o + W, static_cast<unsigned char>(255));
@@ -191,5 +178,64 @@ int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
     } catch (const std::bad_alloc&) {
         return 0;
     }
+    return 1;
+}
+
+// The scale and the place of the picture in a W x H frame.
+void Placement(const GrayPlane& picture, FitMode mode, int W, int H, int& sw, int& sh, int& ox,
+               int& oy) {
+    const int w = picture.width;
+    const int h = picture.height;
+    double scale = 1;
+    if (mode == FitMode::Inside)
+        scale = std::min(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    else if (mode == FitMode::Cover)
+        scale = std::max(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    sw = std::max(1, static_cast<int>(std::lround(w * scale)));
+    sh = std::max(1, static_cast<int>(std::lround(h * scale)));
+    // Centred; an odd margin's extra pixel goes right and down, an odd crop's left and up.
+    ox = (W - sw) / 2 - ((W - sw) < 0 && (W - sw) % 2 ? 1 : 0);
+    oy = (H - sh) / 2 - ((H - sh) < 0 && (H - sh) % 2 ? 1 : 0);
+}
+
+}  // namespace
+
+int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
+    const int W = frame.GetWidth();
+    const int H = frame.GetHeight();
+    unsigned char* out = frame.GetData();
+    if (!out || W <= 0 || H <= 0) return 0;
+    if (picture.width <= 0 || picture.height <= 0) {
+        frame.Fill(255);
+        return 1;
+    }
+    int sw, sh, ox, oy;
+    Placement(picture, mode, W, H, sw, sh, ox, oy);
+    // Frames keep their bottom row first.
+    return Resample(picture, sw, sh, ox, oy, W, H, out, true);
+}
+
+int ScaleForFrame(const GrayPlane& picture, FitMode mode, int W, int H, GrayPlane& shown, int& left,
+                  int& top) {
+    if (picture.width <= 0 || picture.height <= 0 || W <= 0 || H <= 0) return 0;
+    int sw, sh, ox, oy;
+    Placement(picture, mode, W, H, sw, sh, ox, oy);
+    left = std::max(0, ox);
+    top = std::max(0, oy);
+    const int vw = std::min(W, ox + sw) - left;
+    const int vh = std::min(H, oy + sh) - top;
+    if (vw <= 0 || vh <= 0 || !shown.Create(vw, vh)) return 0;
+    return Resample(picture, sw, sh, ox - left, oy - top, vw, vh, shown.pixels.data(), false);
+}
+
+int PlaceInFrame(const GrayPlane& shown, int left, int top, GrayImage& frame) {
+    const int W = frame.GetWidth();
+    const int H = frame.GetHeight();
+    unsigned char* out = frame.GetData();
+    if (!out || left < 0 || top < 0 || left + shown.width > W || top + shown.height > H) return 0;
+    frame.Fill(255);
+    for (int y = 0; y < shown.height; ++y)
+        std::memcpy(out + static_cast<std::size_t>(H - 1 - top - y) * W + left, shown.Row(y),
+                    static_cast<std::size_t>(shown.width));
     return 1;
 }
