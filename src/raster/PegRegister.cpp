@@ -102,6 +102,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     const double smoothSigma = sigma / (2 * smooth + 1);
     const double darkStep = std::max(30.0, 6 * smoothSigma);
     const double lightStep = std::max(6.0, 6 * smoothSigma);
+    const double smoothScale = 1.0 / ((2 * smooth + 1) * (2 * smooth + 1));
     // The paper around changes slowly: measured once per block of pixels.
     constexpr int kBlock = 8;
     std::vector<float> blockMean(static_cast<std::size_t>((w + kBlock - 1) / kBlock) *
@@ -114,7 +115,19 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     for (int y = 0; y < rows; ++y)
         for (int x = 0; x < w; ++x) {
             const double bg = blockMean[static_cast<std::size_t>(y / kBlock) * bw + x / kBlock];
-            const double v = sum.Mean(x, y, smooth);
+            double v;
+            if (x >= smooth && y >= smooth && x + smooth < w && y + smooth < rows) {
+                const std::size_t stride = static_cast<std::size_t>(w) + 1;
+                const std::int64_t* lo =
+                    sum.s.data() + static_cast<std::size_t>(y - smooth) * stride;
+                const std::int64_t* hi =
+                    sum.s.data() + static_cast<std::size_t>(y + smooth + 1) * stride;
+                v = static_cast<double>(hi[x + smooth + 1] - lo[x + smooth + 1] - hi[x - smooth] +
+                                        lo[x - smooth]) *
+                    smoothScale;
+            } else {
+                v = sum.Mean(x, y, smooth);
+            }
             const std::size_t i = static_cast<std::size_t>(y) * w + x;
             background[i] = static_cast<float>(bg);
             if (v < bg - darkStep)
@@ -257,15 +270,16 @@ bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer) {
     if (w < 32 || h < 16) return false;
     const int rows = std::max(8, h / 5);
     try {
-        const BandResult top = SearchBand(picture, 0, rows);
-        const BandResult bottom = SearchBand(picture, h - rows, rows);
-        bool useTop = top.found;
-        if (top.found && bottom.found)
-            useTop = prefer == PegEdge::Bottom ? false
-                     : prefer == PegEdge::Top  ? true
-                                               : top.score <= bottom.score;
-        if (!top.found && !bottom.found) return false;
-        const BandResult& r = useTop ? top : bottom;
+        // The preferred edge first (the top unless told): the other is searched only when
+        // the first shows no holes.
+        const bool topFirst = prefer != PegEdge::Bottom;
+        BandResult r = SearchBand(picture, topFirst ? 0 : h - rows, rows);
+        bool useTop = topFirst;
+        if (!r.found) {
+            r = SearchBand(picture, topFirst ? h - rows : 0, rows);
+            useTop = !topFirst;
+        }
+        if (!r.found) return false;
         const int row0 = useTop ? 0 : h - rows;
         for (int i = 0; i < 3; ++i) {
             holes.x[i] = r.holes[i].cx;
