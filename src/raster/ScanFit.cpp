@@ -118,6 +118,58 @@ int Resample(const GrayPlane& picture, int sw, int sh, int ox, int oy, int W, in
                 weights[static_cast<std::size_t>(x) * taps + (tx.first[x] - first) + i] =
                     static_cast<std::uint32_t>(tx.weights[tx.start[x] + i]);
         }
+        // Fewer rows out than in: down the columns first, over whole rows at a time, then
+        // across the fewer rows.
+        if (H < h) {
+            std::vector<std::uint32_t> sumRow(static_cast<std::size_t>(w));
+            std::vector<std::uint16_t> down(static_cast<std::size_t>(w));
+            const auto across1 = [&]<int K>(std::integral_constant<int, K>, unsigned char* o) {
+                const int n = K > 0 ? K : taps;
+                for (int x = 0; x < W; ++x) {
+                    const std::uint16_t* sp = down.data() + firsts[x];
+                    const std::uint32_t* k = weights.data() + static_cast<std::size_t>(x) * n;
+                    std::uint32_t a = 1u << (kWeightBits + 8 - 1);
+                    for (int i = 0; i < n; ++i) a += k[i] * sp[i];
+                    const std::uint32_t v = a >> (kWeightBits + 8);
+                    o[x] = tx.count[x] ? static_cast<unsigned char>(v < 255 ? v : 255) : 255;
+                }
+            };
+            for (int y = 0; y < H; ++y) {
+                unsigned char* o = out + static_cast<std::size_t>(bottomUp ? H - 1 - y : y) * W;
+                const int n = ty.count[y];
+                if (!n) {
+                    std::fill(o, o + W, static_cast<unsigned char>(255));
+                    continue;
+                }
+                const std::int32_t* k = ty.weights.data() + ty.start[y];
+                std::fill(sumRow.begin(), sumRow.end(), 1u << (kAcrossShift - 1));
+                for (int i = 0; i < n; ++i) {
+                    const std::uint32_t weight = static_cast<std::uint32_t>(k[i]);
+                    const unsigned char* line = picture.Row(ty.first[y] + i);
+                    for (int x = 0; x < w; ++x) sumRow[x] += weight * line[x];
+                }
+                for (int x = 0; x < w; ++x)
+                    down[x] = static_cast<std::uint16_t>(sumRow[x] >> kAcrossShift);
+                switch (taps) {
+                    case 1:
+                        across1(std::integral_constant<int, 1>(), o);
+                        break;
+                    case 2:
+                        across1(std::integral_constant<int, 2>(), o);
+                        break;
+                    case 3:
+                        across1(std::integral_constant<int, 3>(), o);
+                        break;
+                    case 4:
+                        across1(std::integral_constant<int, 4>(), o);
+                        break;
+                    default:
+                        across1(std::integral_constant<int, 0>(), o);
+                        break;
+                }
+            }
+            return 1;
+        }
         std::vector<std::uint16_t> across(static_cast<std::size_t>(rows) * W);
         const auto acrossRows = [&]<int K>(std::integral_constant<int, K>) {
             const int n = K > 0 ? K : taps;
