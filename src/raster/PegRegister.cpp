@@ -96,13 +96,11 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     sum.Build(p, row0, rows);
     const int smooth = std::max(1, w / 1000);
     const int wide = std::max(16, w / 30);
-    // The paper around each pixel, and the pixel's smoothed difference from it.
-    std::vector<float> background(static_cast<std::size_t>(w) * rows);
+    // The pixel's smoothed difference from the paper around it.
     std::vector<signed char> mask(static_cast<std::size_t>(w) * rows, 0);
     const double smoothSigma = sigma / (2 * smooth + 1);
     const double darkStep = std::max(30.0, 6 * smoothSigma);
     const double lightStep = std::max(6.0, 6 * smoothSigma);
-    const double smoothScale = 1.0 / ((2 * smooth + 1) * (2 * smooth + 1));
     // The paper around changes slowly: measured once per block of pixels.
     constexpr int kBlock = 8;
     std::vector<float> blockMean(static_cast<std::size_t>((w + kBlock - 1) / kBlock) *
@@ -112,29 +110,35 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
         for (int bx = 0; bx < bw; ++bx)
             blockMean[static_cast<std::size_t>(by) * bw + bx] = static_cast<float>(
                 sum.Mean(bx * kBlock + kBlock / 2, by * kBlock + kBlock / 2, wide));
-    for (int y = 0; y < rows; ++y)
+    const auto background = [&](int x, int y) {
+        return static_cast<double>(
+            blockMean[static_cast<std::size_t>(y / kBlock) * bw + x / kBlock]);
+    };
+    const std::size_t stride = static_cast<std::size_t>(w) + 1;
+    const double area = (2 * smooth + 1) * (2 * smooth + 1);
+    for (int y = 0; y < rows; ++y) {
+        const bool inner = y >= smooth && y + smooth < rows;
+        const std::int64_t* lo =
+            sum.s.data() + static_cast<std::size_t>(inner ? y - smooth : 0) * stride;
+        const std::int64_t* hi =
+            sum.s.data() + static_cast<std::size_t>(inner ? y + smooth + 1 : 0) * stride;
+        const float* blocks = blockMean.data() + static_cast<std::size_t>(y / kBlock) * bw;
+        signed char* m = mask.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            const double bg = blockMean[static_cast<std::size_t>(y / kBlock) * bw + x / kBlock];
+            // Sums against thresholds times the box's area: no division per pixel.
+            const double bg = blocks[x / kBlock];
             double v;
-            if (x >= smooth && y >= smooth && x + smooth < w && y + smooth < rows) {
-                const std::size_t stride = static_cast<std::size_t>(w) + 1;
-                const std::int64_t* lo =
-                    sum.s.data() + static_cast<std::size_t>(y - smooth) * stride;
-                const std::int64_t* hi =
-                    sum.s.data() + static_cast<std::size_t>(y + smooth + 1) * stride;
+            if (inner && x >= smooth && x + smooth < w)
                 v = static_cast<double>(hi[x + smooth + 1] - lo[x + smooth + 1] - hi[x - smooth] +
-                                        lo[x - smooth]) *
-                    smoothScale;
-            } else {
-                v = sum.Mean(x, y, smooth);
-            }
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            background[i] = static_cast<float>(bg);
-            if (v < bg - darkStep)
-                mask[i] = -1;
-            else if (v > bg + lightStep)
-                mask[i] = 1;
+                                        lo[x - smooth]);
+            else
+                v = sum.Mean(x, y, smooth) * area;
+            if (v < (bg - darkStep) * area)
+                m[x] = -1;
+            else if (v > (bg + lightStep) * area)
+                m[x] = 1;
         }
+    }
 
     // Connected regions of one polarity.
     std::vector<Blob> blobs;
@@ -238,7 +242,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
             for (int x = h.x0; x <= h.x1; ++x) {
                 const std::size_t i = static_cast<std::size_t>(y) * w + x;
                 if (mask[i] != (h.dark ? -1 : 1)) continue;
-                const double d = p.At(x, row0 + y) - background[i];
+                const double d = p.At(x, row0 + y) - background(x, y);
                 depth += h.dark ? -d : d;
                 ++count;
             }
@@ -247,8 +251,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
         double sw = 0, sx = 0, sy = 0;
         for (int y = ya; y <= yb; ++y)
             for (int x = xa; x <= xb; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                double d = p.At(x, row0 + y) - background[i];
+                double d = p.At(x, row0 + y) - background(x, y);
                 if (h.dark) d = -d;
                 const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
                 sw += wt;
