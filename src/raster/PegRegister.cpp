@@ -72,18 +72,24 @@ void PaperStats(const GrayPlane& p, int row0, int rows, int& median, double& sig
             break;
         }
     }
+    // The grain from neighbours' differences: uneven light across the sheet does not count.
     unsigned dev[256] = {};
-    for (int i = 0; i < 256; ++i) dev[std::abs(i - median)] += hist[i];
+    std::uint64_t pairs = 0;
+    for (int y = row0; y < row0 + rows; ++y) {
+        const unsigned char* r = p.Row(y);
+        for (int x = 0; x + 1 < p.width; x += 2, ++pairs) ++dev[std::abs(r[x + 1] - r[x])];
+    }
     seen = 0;
     int mad = 0;
     for (int i = 0; i < 256; ++i) {
         seen += dev[i];
-        if (seen * 2 > n) {
+        if (seen * 2 > pairs) {
             mad = i;
             break;
         }
     }
-    sigma = std::max(1.0, 1.4826 * mad);
+    // The median absolute difference of two samples is about 0.95 of one sample's spread.
+    sigma = std::max(1.0, 1.05 * mad);
 }
 
 BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
