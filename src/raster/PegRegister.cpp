@@ -122,27 +122,28 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     };
     const std::size_t stride = static_cast<std::size_t>(w) + 1;
     const double area = (2 * smooth + 1) * (2 * smooth + 1);
+    // Per block, the box sums below and above which a pixel is darker or lighter than paper.
+    std::vector<std::int64_t> darkBelow(blockMean.size()), lightAbove(blockMean.size());
+    for (std::size_t b = 0; b < blockMean.size(); ++b) {
+        darkBelow[b] = static_cast<std::int64_t>(std::ceil((blockMean[b] - darkStep) * area));
+        lightAbove[b] = static_cast<std::int64_t>(std::floor((blockMean[b] + lightStep) * area));
+    }
     for (int y = 0; y < rows; ++y) {
         const bool inner = y >= smooth && y + smooth < rows;
         const std::int64_t* lo =
             sum.s.data() + static_cast<std::size_t>(inner ? y - smooth : 0) * stride;
         const std::int64_t* hi =
             sum.s.data() + static_cast<std::size_t>(inner ? y + smooth + 1 : 0) * stride;
-        const float* blocks = blockMean.data() + static_cast<std::size_t>(y / kBlock) * bw;
+        const std::size_t blockRow = static_cast<std::size_t>(y / kBlock) * bw;
         signed char* m = mask.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            // Sums against thresholds times the box's area: no division per pixel.
-            const double bg = blocks[x / kBlock];
-            double v;
+            const std::size_t b = blockRow + static_cast<std::size_t>(x / kBlock);
+            std::int64_t v;
             if (inner && x >= smooth && x + smooth < w)
-                v = static_cast<double>(hi[x + smooth + 1] - lo[x + smooth + 1] - hi[x - smooth] +
-                                        lo[x - smooth]);
+                v = hi[x + smooth + 1] - lo[x + smooth + 1] - hi[x - smooth] + lo[x - smooth];
             else
-                v = sum.Mean(x, y, smooth) * area;
-            if (v < (bg - darkStep) * area)
-                m[x] = -1;
-            else if (v > (bg + lightStep) * area)
-                m[x] = 1;
+                v = std::llround(sum.Mean(x, y, smooth) * area);
+            m[x] = v < darkBelow[b] ? -1 : v > lightAbove[b] ? 1 : 0;
         }
     }
 
