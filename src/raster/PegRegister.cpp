@@ -51,6 +51,7 @@ double Distance(const Blob& a, const Blob& b) {
 
 struct BandResult {
     bool found = false;
+    double sigma = 1;  // the paper's grain
     double score = 1e300;
     Blob holes[3];
 };
@@ -239,6 +240,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
 
     // Centres weighted by how far each pixel around a hole has gone from the paper towards
     // the hole's tone: edge pixels count in part, so the centre falls between pixels.
+    best.sigma = sigma;
     const double noise = 3 * sigma;
     for (Blob& h : best.holes) {
         const int xa = std::max(0, h.x0 - 2), xb = std::min(w - 1, h.x1 + 2);
@@ -273,6 +275,65 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     return best;
 }
 
+// Large pictures are searched at half size, a quarter of the pixels; the centres are then
+// measured on the full picture, weighted as in SearchBand against the paper around each hole.
+BandResult Search(const GrayPlane& p, int row0, int rows) {
+    if (p.width < 1200) return SearchBand(p, row0, rows);
+    GrayPlane half;
+    if (!half.Create(p.width / 2, rows / 2)) return {};
+    for (int y = 0; y < half.height; ++y) {
+        const unsigned char* a = p.Row(row0 + 2 * y);
+        const unsigned char* b = p.Row(row0 + 2 * y + 1);
+        unsigned char* o = half.Row(y);
+        for (int x = 0; x < half.width; ++x)
+            o[x] = static_cast<unsigned char>(
+                (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
+    }
+    BandResult r = SearchBand(half, 0, half.height);
+    if (!r.found) return r;
+    const double noise = 3 * 2 * r.sigma;  // four pixels averaged halve the grain
+    std::vector<int> ring;
+    for (Blob& h : r.holes) {
+        const int xa = std::max(0, 2 * h.x0 - 3), xb = std::min(p.width - 1, 2 * h.x1 + 4);
+        const int ya = std::max(0, 2 * h.y0 - 3), yb = std::min(rows - 1, 2 * h.y1 + 4);
+        ring.clear();
+        for (int y = ya; y <= yb; ++y)
+            for (int x = xa; x <= xb; ++x)
+                if (y - ya < 2 || yb - y < 2 || x - xa < 2 || xb - x < 2)
+                    ring.push_back(p.At(x, row0 + y));
+        if (ring.empty()) continue;
+        std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end());
+        const double paper = ring[ring.size() / 2];
+        // The hole's own depth: what most of its inside reaches.
+        double depth = 0;
+        int count = 0;
+        for (int y = 2 * h.y0 + 1; y <= 2 * h.y1; ++y)
+            for (int x = 2 * h.x0 + 1; x <= 2 * h.x1; ++x) {
+                const double d = h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
+                if (d > noise) {
+                    depth += d;
+                    ++count;
+                }
+            }
+        const double hi = count ? depth / count : 1;
+        const double lo = std::min(noise, 0.5 * hi);
+        double sw = 0, sx = 0, sy = 0;
+        for (int y = ya; y <= yb; ++y)
+            for (int x = xa; x <= xb; ++x) {
+                const double d = h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
+                const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
+                sw += wt;
+                sx += wt * x;
+                sy += wt * y;
+            }
+        if (sw > 0) {
+            h.cx = sx / sw;
+            h.cy = sy / sw;
+        }
+    }
+    return r;
+}
+
 }  // namespace
 
 bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer) {
@@ -283,10 +344,10 @@ bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer) {
         // The preferred edge first (the top unless told): the other is searched only when
         // the first shows no holes.
         const bool topFirst = prefer != PegEdge::Bottom;
-        BandResult r = SearchBand(picture, topFirst ? 0 : h - rows, rows);
+        BandResult r = Search(picture, topFirst ? 0 : h - rows, rows);
         bool useTop = topFirst;
         if (!r.found) {
-            r = SearchBand(picture, topFirst ? h - rows : 0, rows);
+            r = Search(picture, topFirst ? h - rows : 0, rows);
             useTop = !topFirst;
         }
         if (!r.found) return false;
