@@ -14,6 +14,7 @@
 #include "export/MovieExportDlg.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
+#include "intake/SoundImportCommand.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
 #include "shell/BrushSettingsDlg.h"
@@ -81,6 +82,7 @@ CLumvaneApp::~CLumvaneApp() {
 
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
     RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    RegisterSoundImportCommand(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
     RegisterBrushSettingsCommand(doc, &frame, &frame);

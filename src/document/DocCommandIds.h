@@ -34,6 +34,7 @@ enum : int {
     ID_FRAMES_PLAY = 32818,
     ID_AUDIO_LOAD = 32824,
     ID_AUDIO_SOUND = 32827,
+    ID_AUDIO_IMPORTSOUND = 32840,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),
