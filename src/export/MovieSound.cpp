@@ -44,8 +44,9 @@ int MovieSoundFeed::FeedUpTo(int frame, const std::function<bool()>& keepGoing) 
     frame = std::min(frame, m_frames);
     const std::int64_t due = SoundBytesOfFrames(frame, m_inRate, m_fps);
     const std::int64_t end = std::min(due, m_trackFrames);
-    while (m_inDone < end) {
-        if (keepGoing && !keepGoing()) return kStopped;
+    // Asked only from the second piece on: a frame's worth of an ordinary track is one piece.
+    for (bool first = true; m_inDone < end; first = false) {
+        if (!first && keepGoing && !keepGoing()) return kStopped;
         const std::int64_t piece = std::min<std::int64_t>(end - m_inDone, kPiece);
         const std::size_t n = static_cast<std::size_t>(piece * m_channels);
         m_in.resize(n);

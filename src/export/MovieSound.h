@@ -25,7 +25,7 @@ class MovieSoundFeed {
     int Channels() const { return m_channels; }
 
     // Converts the sound of the frames before `frame` that is not converted yet, in pieces of
-    // bounded size; keepGoing is asked between pieces.
+    // bounded size; keepGoing is asked between pieces (never when one piece does).
     int FeedUpTo(int frame, const std::function<bool()>& keepGoing = {});
     // The resampler's tail, then exactly the playback length at the codec's rate.
     int Finish();
@@ -43,9 +43,10 @@ class MovieSoundFeed {
     // Sample frames of the track converted so far (what the resampler was given).
     std::int64_t TrackFramesFed() const { return m_inDone; }
 
-  private:
+    // Sample frames of the track converted at a time.
     static constexpr std::int64_t kPiece = 1 << 15;
 
+  private:
     void PushSilence(std::int64_t frames);
     int Resample(const float* in, int count);
     int Flush();
