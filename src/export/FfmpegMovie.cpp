@@ -6,7 +6,6 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
 
 #include <QFile>
