@@ -220,8 +220,11 @@ SoundDecode Decoder::Append(const AVFrame* frame) {
         // Room for the whole track when the file tells its length, so it is not copied while it
         // grows.
         if (m_duration > 0) {
-            const std::int64_t expect =
-                std::min<std::int64_t>(std::int64_t(m_duration * m_track.rate) + 4096, m_maxFrames);
+            // What the file says is not trusted beyond the longest 48 kHz track; a longer one
+            // grows as it is decoded.
+            const std::int64_t expect = std::min<std::int64_t>(
+                {std::int64_t(std::min(m_duration, double(kMaxSoundSeconds)) * m_track.rate) + 4096,
+                 m_maxFrames, std::int64_t(48000) * kMaxSoundSeconds});
             m_track.samples.reserve(static_cast<std::size_t>(expect * m_track.channels));
         }
     }
