@@ -101,6 +101,12 @@ class FileSource : public ByteSource {
     std::int64_t m_pos = 0;
 };
 
+// A playlist or a reference file names other files or addresses; a sound track is read from
+// the one file the user chose and nothing else.
+int RefuseOtherFiles(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
 int ReadSource(void* opaque, std::uint8_t* buf, int size) {
     return static_cast<ByteSource*>(opaque)->Read(buf, size);
 }
@@ -171,6 +177,7 @@ SoundDecode Decoder::Open(const QByteArray& name) {
     if (!(m_fmt = avformat_alloc_context())) return SoundDecode::NoMemory;
     m_fmt->pb = m_io;
     m_fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+    m_fmt->io_open = RefuseOtherFiles;
     // The name helps guess formats without a signature (raw AAC, MP3 without a tag).
     if (avformat_open_input(&m_fmt, name.constData(), nullptr, nullptr) < 0) {
         m_fmt = nullptr;  // freed by the failed open

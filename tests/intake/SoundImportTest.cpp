@@ -217,6 +217,23 @@ TEST_F(SoundImportTest, RefusesWhatHoldsNoTrackWithTheFileNamed) {
         {"silent.wav",
          [](auto&, const QString& p) { return wav::Write(p, WavOf({}, kRate, 2, 16)); },
          SoundDecode::Empty, "The sound track of silent.wav is empty."},
+        // Lists that name another file: only the chosen file is read.
+        {"list.m3u8",
+         [](auto& t, const QString& p) {
+             const QString ts = t.Path("segment.ts");
+             if (!Tool({"-i", t.Source(), "-c:a", "mp2", ts})) return false;
+             const QByteArray text = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:1.5,\n" +
+                                     QFile::encodeName(ts) + "\n#EXT-X-ENDLIST\n";
+             return wav::Write(p, wav::Bytes(text.begin(), text.end()));
+         },
+         SoundDecode::Unreadable, "Could not read the sound track of list.m3u8."},
+        {"list.ffconcat",
+         [](auto& t, const QString& p) {
+             const QByteArray text = "ffconcat version 1.0\nfile source.wav\n";
+             t.Source();
+             return wav::Write(p, wav::Bytes(text.begin(), text.end()));
+         },
+         SoundDecode::Unreadable, "Could not read the sound track of list.ffconcat."},
         {"missing.wav", [](auto&, const QString&) { return true; }, SoundDecode::Unreadable,
          "Could not read the sound track of missing.wav."},
     };
