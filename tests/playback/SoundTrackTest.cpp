@@ -519,11 +519,13 @@ TEST(RiffWave, CutAndDamagedFilesStayInside) {
     EXPECT_EQ(ParseWave(nullptr, 100).format, WaveCheck::NotWave);
 }
 
-// The Qt device turns down format blocks it cannot describe before asking the system.
+// The Qt device turns down format blocks it cannot describe before asking the system: it plays
+// 8-bit mono (a loaded WAV) and 16-bit mono or stereo (an imported track).
 TEST(QtWaveOut, RefusesFormatsItCannotPlay) {
     const Bytes blocks[] = {Fmt(1, 1, 11025, 8, 14),
                             Fmt(1, 2, 11025, 8),
-                            Fmt(1, 1, 11025, 16),
+                            Fmt(1, 3, 11025, 16),  // 16 bits is for mono and stereo only
+                            Fmt(1, 2, 48000, 24),
                             Fmt(2, 1, 11025, 8),
                             Fmt(1, 1, 0, 8),
                             Fmt(1, 1, 0x80000000u, 8),
