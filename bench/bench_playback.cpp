@@ -1,5 +1,6 @@
 // Playback timing and sound onset, measured on the real clock (not under CTest):
-//  - BM_PlaybackLateness: a 500-frame 1028 x 768 animation at 100 fps with 8 onion frames;
+//  - BM_PlaybackLateness: a 500-frame 1028 x 768 animation at 100 fps with 8 onion frames (or
+//    1920 x 1080 frames fitted into a 1280 x 720 pane);
 //    how late each frame's picture is finished after its due time (median, 99th percentile and
 //    maximum, ms), how late the loop wakes for it and how long the drawing view takes to compose
 //    and repaint it. The label names the window platform (offscreen unless a display is set);
@@ -100,13 +101,17 @@ double LoadAverage() {
 }
 
 void BM_PlaybackLateness(benchmark::State& state) {
+    // Fitted: 1920 x 1080 frames shown whole in a 1280 x 720 pane.
+    const bool fit = state.range(2) != 0;
+    const int w = fit ? 1920 : 1028;
+    const int h = fit ? 1080 : 768;
     CLumvaneDoc doc;
-    doc.CreateAnimation(1028, 768);
-    for (int i = 1; i < 500; ++i) doc.m_frames[i].Create(1028, 768);
+    doc.CreateAnimation(w, h);
+    for (int i = 1; i < 500; ++i) doc.m_frames[i].Create(w, h);
     doc.m_nFrameCount = 500;
     for (int i = 0; i < 500; ++i) {
         unsigned char* p = doc.m_frames[i].GetData();
-        for (std::size_t j = 0; j < std::size_t(1028) * 768; ++j)
+        for (std::size_t j = 0; j < std::size_t(w) * h; ++j)
             p[j] = static_cast<unsigned char>(255 - ((j * 7 + std::size_t(i) * 131) % 64));
     }
     CScriptedUi ui;  // the view's tablet binding may report that there is no tablet
@@ -114,7 +119,7 @@ void BM_PlaybackLateness(benchmark::State& state) {
     doc.AddView(&wakeMark);
     CLumvaneView view(&doc);
     doc.AddView(&doneMark);
-    view.resize(1100, 840);
+    view.resize(fit ? 1280 : 1100, fit ? 720 : 840);
     view.show();
     // The first paint readies the views for the new animation (which resets rate and onion).
     doc.UpdateAllViews(nullptr, 0);
@@ -122,6 +127,7 @@ void BM_PlaybackLateness(benchmark::State& state) {
     doc.m_bOnionSkin = 1;
     doc.m_nOnionCount = 8;
     for (int k = 0; k < 8; ++k) doc.m_onionFrames[k] = 10 + k;
+    if (fit) view.OnFitInWindow();
     doc.m_nFps = static_cast<int>(state.range(0));
     doc.m_bShowEveryFrame = static_cast<int>(state.range(1));
     const std::int64_t period = 1000 / doc.m_nFps * 1000;
@@ -159,11 +165,12 @@ void BM_PlaybackLateness(benchmark::State& state) {
     state.counters["cores"] = double(std::thread::hardware_concurrency());
     state.SetLabel(QGuiApplication::platformName().toStdString());
 }
-// Arguments: frames per second, Show Every Frame.
+// Arguments: frames per second, Show Every Frame, fitted 1920 x 1080.
 BENCHMARK(BM_PlaybackLateness)
-    ->Args({100, 1})
-    ->Args({100, 0})
-    ->Args({25, 1})
+    ->Args({100, 1, 0})
+    ->Args({100, 0, 0})
+    ->Args({25, 1, 0})
+    ->Args({100, 1, 1})
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);

@@ -70,8 +70,10 @@ CLumvaneDoc& Doc() {
 void Change(CLumvaneDoc& doc, int first, int count, int value) {
     for (int i = first; i < first + count; ++i) {
         doc.m_nCurrentFrame = i % kFrames;
-        doc.SaveUndo();
-        doc.CurrentFrame().DrawStamp(doc.m_brushes[5], 100 + value % 800, 100, 0, 255);
+        doc.m_nDrawBrush = 5;
+        doc.BeginStroke();
+        doc.StrokeDab(100 + value % 800, doc.m_nHeight - 100, 255);
+        doc.EndStroke();
     }
 }
 
@@ -127,10 +129,11 @@ void BM_StrokeStartDuringCopy(benchmark::State& state) {
             doc.m_nCurrentFrame = (i * 37) % kFrames;
             const double c0 = ThreadCpuMs();
             const Clock::time_point t0 = Clock::now();
-            doc.SaveUndo();
+            doc.BeginStroke();
             wall.push_back(Ms(Clock::now() - t0));
             longestCpu = std::max(longestCpu, ThreadCpuMs() - c0);
-            doc.CurrentFrame().DrawStamp(doc.m_brushes[0], 10, 10, 0, 255);
+            doc.StrokeDab(10, doc.m_nHeight - 10, 255);
+            doc.EndStroke();
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
         writer.WaitUntilIdle();

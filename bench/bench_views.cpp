@@ -45,6 +45,23 @@ void BM_ComposeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ComposeFrame)->Arg(0)->Arg(1)->Arg(8)->Unit(benchmark::kMicrosecond);
 
+// Shrinking a composed 1920 x 1080 display image to the zoom that fits it into 1280 x 720.
+void BM_ShrinkToFit(benchmark::State& state) {
+    QImage src(1920, 1080, CLumvaneView::kDisplayFormat);
+    std::mt19937 rng(5);
+    for (int y = 0; y < 1080; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(src.scanLine(y));
+        for (int x = 0; x < 1920; ++x) row[x] = 0xFF000000u | (rng() & 0xFFFFFFu);
+    }
+    const double zoom = 1280.0 / 1920.0;
+    QImage dst(1280, 720, CLumvaneView::kDisplayFormat);
+    for (auto _ : state) {
+        CLumvaneView::ShrinkInto(src, dst, zoom, 0, 0, 1920, 1080);
+        benchmark::DoNotOptimize(dst.constBits());
+    }
+}
+BENCHMARK(BM_ShrinkToFit)->Unit(benchmark::kMillisecond);
+
 // A view of 1000 x 700 on screen (or the offscreen platform) showing frame 0.
 void ShowView(CLumvaneView& view) {
     view.resize(1000, 700);
@@ -75,6 +92,55 @@ void BM_RefreshRectRepaint(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_RefreshRectRepaint)
+    ->Args({1028, 768})
+    ->Args({4004, 3000})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same through the document's door: a stroke segment whose rectangle is 60 x 60 (a 2-pixel
+// brush along a 56-pixel diagonal), announced by the document and refreshed by the view.
+void BM_StrokeSegmentThroughDoor(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto doc = MakeDoc(width, height, 1);
+    CLumvaneView view(doc.get());
+    QObject::connect(doc.get(), &CLumvaneDoc::FrameRectChanged, &view,
+                     &CLumvaneView::OnFrameRectChanged);
+    ShowView(view);
+    doc->BeginStroke();
+    int x = width / 2 - 200;
+    const int y = height / 2 - 30;
+    for (auto _ : state) {
+        doc->StrokeLine(x + 2, y + 2, x + 58, y + 58, 255);
+        x = x >= width / 2 + 140 ? width / 2 - 200 : x + 7;
+    }
+    doc->EndStroke();
+}
+BENCHMARK(BM_StrokeSegmentThroughDoor)
+    ->Args({1028, 768})
+    ->Args({4004, 3000})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same segment drawn and shown the way the view did it before the door: the line written
+// into the frame directly, then the refresh and the repaint. The difference is the door's cost.
+void BM_StrokeSegmentDirect(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    auto doc = MakeDoc(width, height, 1);
+    CLumvaneView view(doc.get());
+    ShowView(view);
+    const QPoint s = view.ScrollPosition();
+    int x = width / 2 - 200;
+    const int y = height / 2 - 30;
+    for (auto _ : state) {
+        doc->m_frames[0].DrawLine(doc->m_brushes[0], x + 2, height - y - 2, x + 58, height - y - 58,
+                                  0, 255);
+        view.RefreshRect(0, x, y, x + 60, y + 60);
+        view.viewport()->repaint(
+            QRect(x + view.m_nOffsetX - s.x(), y + view.m_nOffsetY - s.y(), 60, 60));
+        x = x >= width / 2 + 140 ? width / 2 - 200 : x + 7;
+    }
+}
+BENCHMARK(BM_StrokeSegmentDirect)
     ->Args({1028, 768})
     ->Args({4004, 3000})
     ->Unit(benchmark::kMicrosecond);

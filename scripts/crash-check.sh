@@ -6,13 +6,13 @@
 #      original file was written and the recovery folder is empty;
 #   2. kill -9 before the first copy: the next start asks nothing;
 #   3. two programs on two displays, one killed: a third start offers only the killed one's.
-# Usage: bash scripts/crash-check.sh [build folder, default build/dev]
+# Usage: bash scripts/crash-check.sh [build folder, default build/run as scripts/run.sh makes it]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build/dev}
+build=${1:-$root/build/run}
 bash "$root/scripts/setup.sh" xvfb xdotool imagemagick python3 >/dev/null
 lumvane=$build/src/app/lumvane
-[ -x "$lumvane" ] || { echo "build $lumvane first"; exit 2; }
+[ -x "$lumvane" ] || { echo "build $lumvane first (bash scripts/run.sh builds build/run)"; exit 2; }
 work=$(mktemp -d)
 # Everything started here, by pid (the helpers run in subshells, so a file keeps the list).
 cleanup() {

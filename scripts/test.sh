@@ -25,4 +25,4 @@ cmake -S "$here" -B "$here/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMVA
 cmake --build "$here/build/asan" -j "$jobs"
 env "${sound_env[@]}" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$here/build/asan" --output-on-failure -j "$jobs" -LE "soak|sound|bench"
+  ctest --test-dir "$here/build/asan" --output-on-failure -j "$jobs" -LE "soak|sound"

@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "app/Autosave.h"
 #include "app/FileTypeRegistration.h"
@@ -114,12 +116,13 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
         DocString(),
         [this] {
             auto* doc = new CLumvaneDoc();
+            doc->SetUndoDepth(UndoStepsSetting());
             m_pAutosave->Attach(doc);
             return doc;
         },
         [this](CDocument* d) {
             auto* doc = static_cast<CLumvaneDoc*>(d);
-            auto* frame = new CMainFrame(doc, &m_tablet);
+            auto* frame = new CMainFrame(doc, &m_tablet, &GetPrinter());
             RegisterDocumentCommands(*doc, *frame);
             return frame;
         }));
@@ -158,8 +161,15 @@ void CLumvaneApp::OnAppAbout() {
     about.DoModal();
 }
 
+int CLumvaneApp::UndoStepsSetting() {
+    bool ok = false;
+    const int v = QSettings().value(QStringLiteral("Undo/Steps"), 1).toInt(&ok);
+    return ok ? std::clamp(v, 1, CUndoHistory::kMaxDepth) : 1;
+}
+
 QPrinter& CLumvaneApp::GetPrinter() {
-    if (!m_pPrinter) m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // Printing draws one frame pixel per screen pixel.
+    if (!m_pPrinter) m_pPrinter = std::make_unique<QPrinter>(QPrinter::ScreenResolution);
     return *m_pPrinter;
 }
 

@@ -30,6 +30,8 @@ void ParseCommandLine(const QStringList& arguments, CCommandLineInfo& info);
 class CLumvaneApp : public CWinApp {
   public:
     static QString DocString();
+    // Undo/Steps of the settings: how many changes Undo keeps, 1 (the default) to 1000.
+    static int UndoStepsSetting();
 
     CLumvaneApp();
     ~CLumvaneApp() override;

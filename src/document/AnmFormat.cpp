@@ -7,7 +7,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -25,22 +24,6 @@ namespace anm {
 
 namespace {
 std::atomic<std::uint64_t> g_loadLimit{0};
-
-// Physical memory plus swap from /proc/meminfo; 0 when it cannot be read.
-std::uint64_t MachineMemory() {
-    std::FILE* f = std::fopen("/proc/meminfo", "r");
-    if (!f) return 0;
-    char line[256];
-    std::uint64_t kb = 0;
-    while (std::fgets(line, sizeof line, f)) {
-        unsigned long long v = 0;
-        if (std::sscanf(line, "MemTotal: %llu", &v) == 1 ||
-            std::sscanf(line, "SwapTotal: %llu", &v) == 1)
-            kb += v;
-    }
-    std::fclose(f);
-    return kb * 1024;
-}
 
 // Fresh memory costs a page fault per page on first touch; asking for all pages of a range at
 // once is cheaper. Only a hint: without kernel support the faults happen as usual.
@@ -197,8 +180,7 @@ void SetLoadMemoryLimit(std::uint64_t bytes) {
 }
 
 std::uint64_t LoadMemoryLimit() {
-    const std::uint64_t set = g_loadLimit;
-    return set != 0 ? set : MachineMemory();
+    return g_loadLimit;
 }
 
 std::uint64_t LeastBytesForFrames(int count, int width, int height) {

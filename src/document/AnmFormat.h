@@ -65,10 +65,9 @@ void StoreBrushRecord(CArchive& ar, const BrushRecord& brush);
 // Throws badFormat for a size outside kMinBrushSize..kMaxBrushSize; any hardness is kept.
 BrushRecord LoadBrushRecord(CArchive& ar);
 
-// Bytes of pixels that one file may need at most: a file that needs more can never be held,
-// and is refused as out of memory before anything is allocated. 0 (the default) means the
-// machine's physical memory plus swap. Anything less is only allocated and reported as out of
-// memory when an allocation really fails.
+// Bytes of pixels that one file may need at most, below what the process can have: a file that
+// needs more is refused as out of memory before anything is allocated. 0 (the default) sets
+// no limit of its own.
 void SetLoadMemoryLimit(std::uint64_t bytes);
 std::uint64_t LoadMemoryLimit();
 

@@ -19,21 +19,28 @@ bool BuffersUsable(const CLumvaneDoc& doc) {
 
 // Writes the copied region into the current frame from the paste origin, pixel by pixel,
 // dropping whatever falls outside the frame.
-template <typename Rule>
-void PasteRegion(CLumvaneDoc& doc, Rule rule) {
-    if (!BuffersUsable(doc)) return;
-    const int w = doc.m_nWidth;
-    const int h = doc.m_nHeight;
-    int x0 = 0;
-    int y0 = 0;
+// Where the copied region's bottom-left pixel goes: the box's bottom-left corner, or the
+// frame's without a box (column, stored row).
+void PasteOrigin(const CLumvaneDoc& doc, int& x0, int& y0) {
+    x0 = 0;
+    y0 = 0;
     if (doc.m_bBoxSelect) {
         const LRect& r = doc.m_rcSelect;
         x0 = std::min(r.left, r.right);
-        y0 = std::min(h - r.top, h - r.bottom);
+        y0 = std::min(doc.m_nHeight - r.top, doc.m_nHeight - r.bottom);
     }
+}
+
+template <typename Rule>
+void PasteRegion(CLumvaneDoc& doc, GrayImage& target, Rule rule) {
+    if (!BuffersUsable(doc)) return;
+    const int w = doc.m_nWidth;
+    const int h = doc.m_nHeight;
+    int x0, y0;
+    PasteOrigin(doc, x0, y0);
     const int cw = std::clamp(doc.m_nClipWidth, 0, w);
     const int ch = std::clamp(doc.m_nClipHeight, 0, h);
-    unsigned char* frame = doc.CurrentFrame().GetData();
+    unsigned char* frame = target.GetData();
     const unsigned char* clip = doc.m_clipImage.GetData();
     for (int row = 0; row < ch; ++row) {
         const long long y = static_cast<long long>(y0) + row;
@@ -45,6 +52,20 @@ void PasteRegion(CLumvaneDoc& doc, Rule rule) {
             v = rule(v, clip[static_cast<std::size_t>(row) * w + col]);
         }
     }
+}
+
+// The top-down rectangle a paste writes (before clipping to the frame).
+LRect PasteTarget(const CLumvaneDoc& doc) {
+    const int h = doc.m_nHeight;
+    int x0, y0;
+    PasteOrigin(doc, x0, y0);
+    const long long cw = std::clamp(doc.m_nClipWidth, 0, doc.m_nWidth);
+    const long long ch = std::clamp(doc.m_nClipHeight, 0, h);
+    auto clampInt = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, -0x40000000LL, 0x40000000LL));
+    };
+    return {clampInt(x0), clampInt(h - (y0 + ch)), clampInt(x0 + cw),
+            clampInt(static_cast<long long>(h) - y0)};
 }
 
 }  // namespace
@@ -88,15 +109,17 @@ void CLumvaneDoc::OnCopy() {
 }
 
 void CLumvaneDoc::OnPaste() {
-    SaveUndo();
-    PasteRegion(*this, [](unsigned char, unsigned char c) { return c; });
-    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
+    if (m_nFrameCount <= 0) return;
+    ChangePixels(PasteTarget(*this), [this](GrayImage& frame) {
+        PasteRegion(*this, frame, [](unsigned char, unsigned char c) { return c; });
+    });
 }
 
 void CLumvaneDoc::OnPasteLines() {
-    SaveUndo();
-    PasteRegion(*this, [](unsigned char v, unsigned char c) {
-        return static_cast<unsigned char>(v * c / 255);
+    if (m_nFrameCount <= 0) return;
+    ChangePixels(PasteTarget(*this), [this](GrayImage& frame) {
+        PasteRegion(*this, frame, [](unsigned char v, unsigned char c) {
+            return static_cast<unsigned char>(v * c / 255);
+        });
     });
-    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }

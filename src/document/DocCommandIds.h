@@ -35,6 +35,11 @@ enum : int {
     ID_AUDIO_LOAD = 32824,
     ID_AUDIO_SOUND = 32827,
     ID_AUDIO_IMPORTSOUND = 32840,
+    // View > Zoom In, Zoom Out, Actual Size, Fit in Window.
+    ID_VIEW_ZOOMIN = 32850,
+    ID_VIEW_ZOOMOUT = 32851,
+    ID_VIEW_ACTUALSIZE = 32852,
+    ID_VIEW_FITINWINDOW = 32853,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),

@@ -5,6 +5,7 @@
 
 #include "document/AnmFormat.h"
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "document/NewAnimationDlg.h"
 #include "framework/Archive.h"
 #include "framework/Ui.h"
@@ -47,12 +48,12 @@ struct LoadedAnimation {
         const std::int64_t left = ar.BytesLeft();
         BadFormatUnless(left < 0 || static_cast<std::uint64_t>(left) >=
                                         anm::LeastBytesForFrames(frameCount, width, height));
-        // Frames plus the undo and copy images. Beyond the machine's memory and swap they
-        // can never be held; anything less is tried, and refused only if allocation fails.
-        const std::uint64_t pixels =
-            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        // Frames plus the undo and copy images, checked against what the process can really
+        // have: the allocation itself would succeed anyway and the first touch get it killed.
+        const std::uint64_t need =
+            ImageBytes(static_cast<std::uint64_t>(frameCount) + 2, width, height);
         const std::uint64_t limit = anm::LoadMemoryLimit();
-        if (limit != 0 && static_cast<std::uint64_t>(frameCount + 2) * pixels > limit)
+        if ((limit != 0 && need > limit) || !MemoryFits(need))
             throw CArchiveException(CArchiveException::noMemory);
 
         store = FrameStore::For(nullptr, width, height);
@@ -103,7 +104,9 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     m_nOnionCount = 0;  // its indices belonged to the old frame list
     m_bViewsReady = 0;
     m_bClipValid = 0;
+    m_history.Clear();
     m_bUndoValid = 0;
+    emit FrameListChanged();
     UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }
 

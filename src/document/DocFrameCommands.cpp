@@ -1,8 +1,8 @@
 // Commands on whole frames: clear, undo, add, delete, move, onion skin.
-#include <cstring>
 #include <utility>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "framework/Ui.h"
 
 namespace {
@@ -17,19 +17,7 @@ bool Confirm(const char* question) {
 void CLumvaneDoc::OnClearFrame() {
     if (m_nFrameCount <= 0) return;
     if (!Confirm("Are you sure you want to clear the frame?")) return;
-    SaveUndo();
-    CurrentFrame().Fill(255);
-    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
-}
-
-void CLumvaneDoc::OnEditUndo() {
-    if (m_nFrameCount <= 0) return;
-    FrameWillChange(m_nCurrentFrame);
-    GrayImage& cur = CurrentFrame();
-    if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
-        std::memcpy(cur.GetData(), m_undoImage.GetData(), cur.PixelCount());
-    m_bUndoValid = 0;
-    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+    ChangePixels({0, 0, m_nWidth, m_nHeight}, [](GrayImage& frame) { frame.Fill(255); });
 }
 
 void CLumvaneDoc::OnAddFrame() {
@@ -37,7 +25,8 @@ void CLumvaneDoc::OnAddFrame() {
     // The new frame's pixels come first: without them nothing may move.
     GrayImage fresh;
     std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, m_nWidth, m_nHeight);
-    if (!store || !fresh.Create(m_nWidth, m_nHeight, store)) {
+    if (!MemoryFits(ImageBytes(1, m_nWidth, m_nHeight)) || !store ||
+        !fresh.Create(m_nWidth, m_nHeight, store)) {
         AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
         return;
     }
@@ -54,14 +43,20 @@ void CLumvaneDoc::OnAddFrame() {
     m_bOnionSkin = 0;
     m_nOnionCount = 0;
     SetModifiedFlag(true);
+    emit FrameListChanged();
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
 void CLumvaneDoc::OnDeleteFrame() {
     if (m_nFrameCount <= 1) return;
     if (!Confirm("Are you sure you want to delete this frame? (You can't Undo)")) return;
+    if (m_bStrokeActive) EndStroke();
     const int c = m_nCurrentFrame;
     const int n = m_nFrameCount;
+    // A deleted frame cannot come back, nor can its changes.
+    m_history.DropFrame(m_marks[c].id);
+    SyncUndoFlag();
     ReleaseFrame(c);
     // The emptied entry travels up to n - 1, where no frame is in use any more.
     for (int i = c; i < n - 1; ++i) SwapSlots(i, i + 1);
@@ -70,6 +65,8 @@ void CLumvaneDoc::OnDeleteFrame() {
     m_bOnionSkin = 0;
     m_nOnionCount = 0;
     SetModifiedFlag(true);
+    emit FrameListChanged();
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
@@ -77,6 +74,7 @@ void CLumvaneDoc::OnFirstFrame() {
     if (m_nFrameCount <= 0) return;
     m_nCurrentFrame = 0;
     m_nOnionCount = 0;
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
@@ -84,6 +82,7 @@ void CLumvaneDoc::OnPrevFrame() {
     if (m_nCurrentFrame <= 0) return;
     --m_nCurrentFrame;
     m_nOnionCount = 0;
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
@@ -91,6 +90,7 @@ void CLumvaneDoc::OnNextFrame() {
     if (m_nCurrentFrame >= m_nFrameCount - 1) return;
     ++m_nCurrentFrame;
     m_nOnionCount = 0;
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
@@ -98,6 +98,7 @@ void CLumvaneDoc::OnLastFrame() {
     if (m_nFrameCount <= 0) return;
     m_nCurrentFrame = m_nFrameCount - 1;
     m_nOnionCount = 0;
+    emit CurrentFrameChanged(m_nCurrentFrame);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 

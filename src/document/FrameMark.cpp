@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "document/FrameStore.h"
+#include "document/MemoryCheck.h"
 
 void SpareFrames::Prepare(const std::shared_ptr<FrameStore>& store, int width, int height) {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -23,6 +24,8 @@ void SpareFrames::TopUp(std::size_t count) {
             width = m_nWidth;
             height = m_nHeight;
         }
+        // Spares are a convenience: none at all rather than one too many.
+        if (!MemoryFits(ImageBytes(1, width, height))) return;
         auto image = std::make_unique<GrayImage>();
         if (!image->Create(width, height, store)) return;
         image->Fill(255);  // the touch that faults the pages in, here rather than at a stroke

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "document/MemoryCheck.h"
 #include "framework/CmdTarget.h"
 
 namespace {
@@ -39,7 +40,7 @@ void CLumvaneDoc::FrameWillChange(int index) {
         const int h = frame.GetHeight();
         GrayImage fresh;
         bool ready = m_spares->Take(fresh, w, h);
-        if (!ready) {
+        if (!ready && MemoryFits(ImageBytes(1, w, h))) {
             const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, w, h);
             ready = store && fresh.Create(w, h, store);
         }
@@ -99,17 +100,8 @@ void CLumvaneDoc::SwapSlots(int a, int b) {
     std::swap(m_marks[a], m_marks[b]);
 }
 
-int CLumvaneDoc::SaveUndo() {
-    FrameWillChange(m_nCurrentFrame);
-    const GrayImage& cur = m_frames[m_nCurrentFrame];
-    if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
-        std::memcpy(m_undoImage.GetData(), cur.GetData(), cur.PixelCount());
-    m_bUndoValid = 1;
-    SetModifiedFlag(true);
-    return 1;
-}
-
 int NewAnimationImages::Allocate(int width, int height) {
+    if (!MemoryFits(ImageBytes(3, width, height))) return 0;
     store = FrameStore::For(nullptr, width, height);
     if (!store || !frame.Create(width, height, store) || !undo.Create(width, height) ||
         !clip.Create(width, height))
@@ -138,6 +130,7 @@ void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int he
     m_nFrameCount = 1;
     m_nCurrentFrame = 0;
     m_nOnionCount = 0;  // its indices belonged to the old frame list
+    m_history.Clear();
     m_bUndoValid = 0;
     m_bClipValid = 0;
     m_bEraser = 0;
@@ -154,6 +147,9 @@ void CLumvaneDoc::BuildCommandTable() {
     OnUpdateCommand(ID_EDIT_CLEARFRAME, [=](CCmdUI* ui) { enableIf(ui, has()); });
     OnCommand(ID_EDIT_UNDO, [this] { OnEditUndo(); });
     OnUpdateCommand(ID_EDIT_UNDO, [=, this](CCmdUI* ui) { enableIf(ui, has() && m_bUndoValid); });
+    OnCommand(ID_EDIT_REDO, [this] { OnEditRedo(); });
+    OnUpdateCommand(ID_EDIT_REDO,
+                    [=, this](CCmdUI* ui) { enableIf(ui, has() && m_history.CanRedo()); });
     OnCommand(ID_EDIT_COPY, [this] { OnCopy(); });
     OnUpdateCommand(ID_EDIT_COPY, [=](CCmdUI* ui) { enableIf(ui, has()); });
     OnCommand(ID_EDIT_PASTE, [this] { OnPaste(); });

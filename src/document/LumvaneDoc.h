@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "document/DocCommandIds.h"
 #include "document/FrameMark.h"
 #include "document/FrameStore.h"
+#include "document/UndoHistory.h"
 #include "document/UpdateHints.h"
 #include "document/WaveOut.h"
 #include "framework/Document.h"
@@ -39,7 +42,8 @@ struct NewAnimationImages {
 // Commands whose handlers live in higher layers (Play, Frame Settings, Audio Load, Export,
 // Brush Settings) are added to this document's command table by those layers with
 // OnCommand / OnUpdateCommand; until then they are disabled.
-class CLumvaneDoc : public CDocument {
+class CLumvaneDoc : public QObject, public CDocument {
+    Q_OBJECT
   public:
     static constexpr int kMaxFrames = 500;
     static constexpr int kBrushCount = 10;
@@ -84,10 +88,32 @@ class CLumvaneDoc : public CDocument {
     // after Audio > Load. Shared so that a movie export can keep reading it.
     std::shared_ptr<const DecodedSound> m_pDecodedSound;
 
-    // ---- operations ----
-    // Copies the current frame into the undo snapshot, enables Undo, marks the document
-    // modified. Returns 1.
-    int SaveUndo();
+    // ---- the one door for frame pixels ----
+    // Every change to a frame's pixels goes through these. Each takes the undo step, marks the
+    // frame changed for the recovery copy, sets the modified flag and announces the change, in
+    // that order. Positions are top-down frame pixels (x from the left edge, y from the top
+    // edge, as shown); frames are stored bottom-up.
+    //
+    // A stroke on the current frame: begin, then dabs and lines, then end. Returns 0 without an
+    // animation.
+    int BeginStroke();
+    void StrokeDab(int x, int y, int pressure);
+    // Draws a line of dabs and announces the rectangle around it (not clipped to the frame).
+    void StrokeLine(int x0, int y0, int x1, int y1, int pressure);
+    void EndStroke();
+    // Any other change of the current frame inside rect (top-down): write makes it, between
+    // the undo step and the announcement. Clear Frame and Paste are such changes.
+    void ChangePixels(const LRect& rect, const std::function<void(GrayImage&)>& write);
+    // Frames of the animation's size go after index after (-1: before the first); the last of
+    // them becomes current. One undo step takes them out again. Returns 0, changing nothing,
+    // when they do not fit.
+    int InsertFrames(int after, std::vector<GrayImage>& frames);
+    // A new animation made of these frames (all of one size), untitled and unsaved.
+    int ReplaceWithFrames(std::vector<GrayImage>& frames);
+    // Steps Undo keeps (1 to 1000); 1 is the single snapshot of old.
+    void SetUndoDepth(int steps) { m_history.SetDepth(steps); }
+    const CUndoHistory& History() const { return m_history; }
+
     // The stamp of the active tool: the eraser's when m_bEraser is set.
     int ActiveBrushIndex() const { return m_bEraser ? m_nEraseBrush : m_nDrawBrush; }
     BrushStamp& ActiveBrush() { return m_brushes[ActiveBrushIndex()]; }
@@ -98,9 +124,6 @@ class CLumvaneDoc : public CDocument {
     int CreateAnimation(int width, int height);
 
     // ---- change marks for the recovery copy ----
-    // Marks frame index changed and makes its pixels the document's own before they are
-    // written: pixels a recovery copy still reads stay with the copy. SaveUndo and Undo call it.
-    void FrameWillChange(int index);
     const FrameMark& Mark(int index) const { return m_marks[index]; }
     // Grows with every change to a frame and to the frame list.
     std::uint64_t ChangeCount() const { return m_nChangeCount; }
@@ -110,9 +133,8 @@ class CLumvaneDoc : public CDocument {
     // Buffers for copy on write, ready for frames of the present size; the copy's worker
     // fills them while it reads.
     std::shared_ptr<SpareFrames> PrepareSpareFrames();
-    // A stroke runs from the press to the release of the button; copies are taken between
-    // strokes, never in the middle of one.
-    void SetStrokeActive(bool active);
+    // A stroke runs from its beginning to its end; copies are taken between strokes, never in
+    // the middle of one.
     bool StrokeActive() const { return m_bStrokeActive; }
 
     // ---- framework overrides ----
@@ -122,6 +144,7 @@ class CLumvaneDoc : public CDocument {
     // ---- command handlers ----
     void OnClearFrame();
     void OnEditUndo();
+    void OnEditRedo();
     void OnAddFrame();
     void OnDeleteFrame();
     void OnFirstFrame();
@@ -153,8 +176,33 @@ class CLumvaneDoc : public CDocument {
     std::int64_t SoundFrames() const;
     int SoundBlockAlign() const;
 
+  signals:
+    // The pixels of frame index changed inside rect (top-down, may reach beyond the frame).
+    void FrameRectChanged(int index, LRect rect);
+    // Frames were added, removed or replaced.
+    void FrameListChanged();
+    void CurrentFrameChanged(int index);
+    void SoundChanged();
+
   private:
     void BuildCommandTable();
+    // Copies the current frame into the snapshot a change is measured against, opens its undo
+    // step, marks the frame changed and the document modified.
+    void SaveUndo();
+    // Closes the step SaveUndo opened with the rectangle that changed (stored rows).
+    void CloseUndoStep(const PixelRect& changed);
+    // Marks frame index changed and makes its pixels the document's own before they are
+    // written: pixels a recovery copy still reads stay with the copy.
+    void FrameWillChange(int index);
+    void SetStrokeActive(bool active);
+    std::uint64_t FrameId(int index);
+    // Slot of the frame with that id, or -1.
+    int IndexOfFrame(std::uint64_t id) const;
+    // Makes index current; leaving a frame empties the onion list, as moving does.
+    void MakeCurrent(int index);
+    void UndoInsert(UndoStep& step);
+    bool RedoInsert(UndoStep& step);
+    void SyncUndoFlag() { m_bUndoValid = m_history.CanUndo() ? 1 : 0; }
     // Where Add Frame takes new frames from; frames hold the store they came from.
     std::shared_ptr<FrameStore> m_frameStore;
     // Replaces the animation with one white frame of the given images (cannot fail).
@@ -172,4 +220,8 @@ class CLumvaneDoc : public CDocument {
     std::shared_ptr<SpareFrames> m_spares = std::make_shared<SpareFrames>();
     std::uint64_t m_nChangeCount = 0;
     bool m_bStrokeActive = false;
+    CUndoHistory m_history;
+    // The open stroke: its frame and what it changed so far (stored rows).
+    std::uint64_t m_nStrokeFrameId = 0;
+    PixelRect m_strokeRect;
 };

@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -32,6 +33,7 @@
 
 namespace {
 
+constexpr mode_t kPrivateFile = S_IRUSR | S_IWUSR;
 const QString kCopySuffix = QStringLiteral(".anm");
 const QString kInfoSuffix = QStringLiteral(".recovery");
 const QString kLockSuffix = QStringLiteral(".lock");
@@ -235,8 +237,11 @@ struct CRecoveryWriter::Impl {
     int Write(Snapshot& s) {
         errno = 0;
         if (!QDir().mkpath(folder)) return ErrorOr(EACCES);
+        // Drawings are private: the folder is the user's alone, whoever made it and when.
+        ::chmod(QFile::encodeName(folder).constData(), S_IRWXU);
         if (!lock) {
-            lock = MakeLock(QDir(folder).filePath(id + kLockSuffix));
+            const QString lockPath = QDir(folder).filePath(id + kLockSuffix);
+            lock = MakeLock(lockPath);
             errno = 0;
             if (!lock->tryLock(0)) {
                 const int error =
@@ -244,6 +249,7 @@ struct CRecoveryWriter::Impl {
                 lock.reset();
                 return error;
             }
+            ::chmod(QFile::encodeName(lockPath).constData(), kPrivateFile);
         }
         // The side file comes first, so that a copy on disk always has its name.
         if (!hasCopy)
@@ -258,6 +264,7 @@ struct CRecoveryWriter::Impl {
         out.setDirectWriteFallback(false);
         errno = 0;
         if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return ErrorOr(EIO);
+        ::fchmod(out.handle(), kPrivateFile);
         std::unordered_map<std::uint64_t, WrittenRecord> table;
         try {
             QFile previous(CopyPath());
@@ -325,6 +332,7 @@ struct CRecoveryWriter::Impl {
         out.setDirectWriteFallback(false);
         errno = 0;
         if (!out.open(QIODevice::WriteOnly)) return ErrorOr(EIO);
+        ::fchmod(out.handle(), kPrivateFile);
         if (out.write(bytes) != bytes.size()) {
             const int error = ErrorOr(EIO);
             out.cancelWriting();

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "document/RiffWave.h"
+#include "framework/RegularFile.h"
 
 QString WaveTextBadExtension() {
     return QStringLiteral("Invalid Audio File extension");
@@ -42,8 +43,9 @@ bool HasWaveExtension(const QString& path) {
 }
 
 CWaveFileBytes::Result CWaveFileBytes::Open(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return CannotOpen;
+    // A FIFO or a device is no sound file, and opening one must not wait for a writer.
+    QFile file;
+    if (AfxOpenRegularFile(file, path) != RegularFileOpen::Opened) return CannotOpen;
     return Read(file);
 }
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 
 #include "document/DecodedSound.h"
 #include "document/LumvaneDoc.h"
@@ -254,7 +255,8 @@ QString CommandLineHelp() {
         "Exit status: 0 success; 1 the file or the sound track could not be read, the\n"
         "directory is missing or not writable, a file could not be written (numbered files\n"
         "written before stay; no partial movie is left), or the export was interrupted;\n"
-        "2 bad arguments.\n");
+        "2 bad arguments, also an output file that is FILE.anm or the sound track (nothing\n"
+        "is written then).\n");
 }
 
 QString CommandLineVersion() {
@@ -351,12 +353,26 @@ void ShowProgress(bool tty, int i, int count) {
     g_bProgressLine = true;
 }
 
+// An output that is the animation itself is refused like a bad argument, before anything is
+// written.
+bool RefuseImagesOverTheAnimation(const CommandLineOptions& o, int count,
+                                  const std::function<QString(unsigned)>& nameOf) {
+    const QString name = NumberedNameThatIs(nameOf, o.startNumber, count, o.file);
+    if (name.isEmpty()) return false;
+    AfxMessageBox(ExportTextIsAnimation(name, o.file));
+    return true;
+}
+
 int RunExport(const CommandLineOptions& o) {
     if (!CheckOutputDirectory(o.outDir)) return 1;
     CLumvaneDoc doc;
     if (!LoadAnimation(doc, o.file)) return 1;
     const ExportSettings settings{WithTrailingSeparator(o.outDir), o.sequenceName, o.startNumber,
                                   o.format};
+    if (RefuseImagesOverTheAnimation(o, doc.m_nFrameCount, [&settings](unsigned n) {
+            return ExportFileName(settings.outputPath, settings.sequenceName, n, settings.format);
+        }))
+        return 2;
     const bool tty = ::isatty(STDERR_FILENO) == 1;
     const int ok =
         ExportFrames(doc, settings, [tty](int i, int count) { ShowProgress(tty, i, count); });
@@ -375,9 +391,21 @@ int RunMovie(const CommandLineOptions& o) {
         AfxMessageBox(QStringLiteral("%1 is a directory").arg(o.outDir));
         return 1;
     }
+    if (!images && IsSameFile(o.outDir, o.file)) {
+        AfxMessageBox(ExportTextIsAnimation(o.outDir, o.file));
+        return 2;
+    }
+    if (!images && IsSameFile(o.outDir, o.soundFile)) {
+        AfxMessageBox(ExportTextIsSoundTrack(o.outDir, o.soundFile));
+        return 2;
+    }
     if (!CheckOutputDirectory(images ? o.outDir : QFileInfo(o.outDir).path())) return 1;
     CLumvaneDoc doc;
     if (!LoadAnimation(doc, o.file)) return 1;
+    if (images && RefuseImagesOverTheAnimation(o, doc.m_nFrameCount, [&o](unsigned n) {
+            return MovieImageFileName(o.outDir, o.sequenceName, n);
+        }))
+        return 2;
     MovieSource source = MovieSourceOf(doc);
     WaveTrack track;
     if (!o.soundFile.isEmpty()) {

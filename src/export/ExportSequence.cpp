@@ -1,6 +1,9 @@
 #include "export/ExportSequence.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
+#include <algorithm>
 
 #include "document/LumvaneDoc.h"
 #include "framework/Ui.h"
@@ -39,6 +42,37 @@ QString WithTrailingSeparator(const QString& dir) {
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
+bool IsSameFile(const QString& a, const QString& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (a.isEmpty() || b.isEmpty()) return false;
+    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
+        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+QString ExportTextIsAnimation(const QString& output, const QString& animation) {
+    return QStringLiteral("Cannot write %1: it is the animation file %2.").arg(output, animation);
+}
+QString ExportTextIsSoundTrack(const QString& output, const QString& sound) {
+    return QStringLiteral("Cannot write %1: it is the sound track %2.").arg(output, sound);
+}
+
+QString NumberedNameThatIs(const std::function<QString(unsigned)>& nameOf, unsigned start,
+                           int count, const QString& input) {
+    struct stat in {};
+    if (input.isEmpty() || ::stat(QFile::encodeName(input).constData(), &in) != 0) return QString();
+    for (int i = 0; i < count; ++i) {
+        const QString name = nameOf(start + static_cast<unsigned>(i));
+        struct stat out {};
+        if (::stat(QFile::encodeName(name).constData(), &out) == 0 && out.st_dev == in.st_dev &&
+            out.st_ino == in.st_ino)
+            return name;
+    }
+    return QString();
+}
+
 int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName) {
     const std::string name = QFile::encodeName(fileName).toStdString();
     const WriteErrorSink report = [](const std::string& text) {
@@ -58,6 +92,16 @@ int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName
 
 int ExportFrames(CLumvaneDoc& doc, const ExportSettings& settings,
                  const std::function<void(int, int)>& progress) {
+    const QString clash = NumberedNameThatIs(
+        [&settings](unsigned n) {
+            return ExportFileName(settings.outputPath, settings.sequenceName, n, settings.format);
+        },
+        settings.startNumber, std::min(doc.m_nFrameCount, CLumvaneDoc::kMaxFrames),
+        doc.GetPathName());
+    if (!clash.isEmpty()) {
+        AfxMessageBox(ExportTextIsAnimation(clash, doc.GetPathName()));
+        return 0;
+    }
     for (int i = 0; i < doc.m_nFrameCount && i < CLumvaneDoc::kMaxFrames; ++i) {
         if (progress) progress(i, doc.m_nFrameCount);
         const unsigned n = settings.startNumber + static_cast<unsigned>(i);

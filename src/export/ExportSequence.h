@@ -32,12 +32,24 @@ QString ExportFileName(const QString& outputPath, const QString& name, unsigned 
 // Makes a directory path end in the separator.
 QString WithTrailingSeparator(const QString& dir);
 
+// Whether two paths name one existing file: the same device and inode once links are resolved.
+bool IsSameFile(const QString& a, const QString& b);
+// "Cannot write %1: it is the animation file %2." and the same for the sound track: no export
+// may replace what it reads.
+QString ExportTextIsAnimation(const QString& output, const QString& animation);
+QString ExportTextIsSoundTrack(const QString& output, const QString& sound);
+// The first of the names nameOf(start), ..., nameOf(start + count - 1) that is the file input,
+// or an empty string.
+QString NumberedNameThatIs(const std::function<QString(unsigned)>& nameOf, unsigned start,
+                           int count, const QString& input);
+
 // Writes one frame with the format's writer; 1, or 0 after the writer's message box. An unknown
 // format writes nothing and succeeds.
 int WriteExportFrame(const GrayImage& frame, int format, const QString& fileName);
 
 // Writes every frame of the animation in order. progress(i, count) runs before frame i; the
 // frame count is read again before each frame. Returns 1, or 0 after the writer's message
-// and "Disk Problem in Export" (nothing more is written then).
+// and "Disk Problem in Export" (nothing more is written then). When one of the names is the
+// animation's own file, nothing is written: 0 after ExportTextIsAnimation.
 int ExportFrames(CLumvaneDoc& doc, const ExportSettings& settings,
                  const std::function<void(int, int)>& progress = {});

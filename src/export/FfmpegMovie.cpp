@@ -17,6 +17,7 @@ extern "C" {
 #include "document/DecodedSound.h"
 #include "export/MovieFile.h"
 #include "export/MovieSound.h"
+#include "export/VideoEncoderPlan.h"
 #include "raster/GrayImage.h"
 
 namespace {
@@ -235,7 +236,10 @@ int Encoder::OpenVideo() {
     m_video->color_primaries = AVCOL_PRI_BT709;
     m_video->color_trc = AVCOL_TRC_BT709;
     m_video->colorspace = AVCOL_SPC_BT709;
-    m_video->thread_count = 0;  // one per core, as the ffmpeg tool does
+    // Threads and held-back frames sized to the frame: the defaults need over 10 GB for the
+    // largest frames.
+    const VideoEncoderPlan plan = PlanVideoEncoder(m_source, m_settings);
+    m_video->thread_count = plan.threads;
     if (m_fmt->oformat->flags & AVFMT_GLOBALHEADER) m_video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     if (m_webm) {
@@ -245,9 +249,12 @@ int Encoder::OpenVideo() {
         av_dict_set(&options, "deadline", "good", 0);
         av_dict_set(&options, "cpu-used", "4", 0);
         av_dict_set(&options, "row-mt", "1", 0);
+        av_dict_set_int(&options, "lag-in-frames", plan.lookahead, 0);
+        av_dict_set_int(&options, "tile-columns", plan.tileColumnsLog2, 0);
     } else {
         av_dict_set(&options, "preset", "medium", 0);
         av_dict_set(&options, "crf", "18", 0);
+        av_dict_set_int(&options, "rc-lookahead", plan.lookahead, 0);
     }
     int ret = avcodec_open2(m_video, codec, &options);
     av_dict_free(&options);

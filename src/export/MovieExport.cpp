@@ -7,11 +7,13 @@
 #include <cstring>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "document/SoundSlice.h"
 #include "export/ExportSequence.h"
 #include "export/FfmpegMovie.h"
 #include "export/GifWriter.h"
 #include "export/MovieFile.h"
+#include "export/VideoEncoderPlan.h"
 #include "framework/Ui.h"
 #include "raster/GrayImage.h"
 
@@ -47,6 +49,16 @@ QString MovieTextNoEncoder(const QString& encoder) {
 }
 QString MovieTextEncodeFailed(const QString& reason) {
     return QStringLiteral("Could not encode the movie: %1").arg(reason);
+}
+QString MovieTextNoMemory(int width, int height, std::uint64_t need, std::uint64_t available) {
+    constexpr std::uint64_t kMB = std::uint64_t{1} << 20;
+    return QStringLiteral(
+               "not enough memory for frames of %1 x %2 pixels (about %3 MB needed, "
+               "%4 MB available)")
+        .arg(width)
+        .arg(height)
+        .arg((need + kMB - 1) / kMB)
+        .arg(available / kMB);
 }
 
 void ReportMovieFailure(const QString& error) {
@@ -210,6 +222,14 @@ int ExportMovie(const MovieSource& source, const MovieSettings& settings,
         case MovieFormat::Mp4:
         case MovieFormat::WebM:
             break;
+    }
+    // The encoder's pages are touched as it goes: beyond what the process may have it would be
+    // killed part-way, so it is not started.
+    const VideoEncoderPlan plan = PlanVideoEncoder(source, settings);
+    if (!MemoryFits(plan.bytes)) {
+        *text = MovieTextEncodeFailed(MovieTextNoMemory(first->GetWidth(), first->GetHeight(),
+                                                        plan.bytes, AvailableMemory()));
+        return MOVIE_FAILED;
     }
     return WriteFfmpegMovie(source, settings, progress, text);
 }

@@ -72,3 +72,6 @@ QString MovieTextFramesDiffer();  // "The frames of the animation differ in size
 QString MovieTextBadFps();        // "The frame rate must be between 1 and 100."
 QString MovieTextNoEncoder(const QString& encoder);    // "The %1 encoder is not available."
 QString MovieTextEncodeFailed(const QString& reason);  // "Could not encode the movie: %1"
+// Its reason when the encoder would need more than the process may have: "not enough memory
+// for frames of %1 x %2 pixels (about %3 MB needed, %4 MB available)".
+QString MovieTextNoMemory(int width, int height, std::uint64_t need, std::uint64_t available);

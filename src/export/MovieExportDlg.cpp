@@ -148,6 +148,27 @@ void CMovieExportDlg::SetDocument(const CLumvaneDoc& doc) {
     m_strSequenceName = m_strDefaultName;
     m_strDefaultFolder = doc.GetPathName().isEmpty() ? QDir::homePath()
                                                      : QFileInfo(doc.GetPathName()).absolutePath();
+    m_strAnimationFile = doc.GetPathName();
+    m_strSoundFile = doc.m_bSoundLoaded ? doc.m_szSoundPath : QString();
+    m_nFrameCount = std::min(doc.m_nFrameCount, CLumvaneDoc::kMaxFrames);
+}
+
+QString CMovieExportDlg::OutputThatIsAnInput(MovieFormat format) const {
+    if (format != MovieFormat::Png) {
+        if (IsSameFile(m_strMovieFile, m_strAnimationFile))
+            return ExportTextIsAnimation(m_strMovieFile, m_strAnimationFile);
+        if (IsSameFile(m_strMovieFile, m_strSoundFile))
+            return ExportTextIsSoundTrack(m_strMovieFile, m_strSoundFile);
+        return QString();
+    }
+    const auto nameOf = [this](unsigned n) {
+        return MovieImageFileName(m_strImageFolder, m_strSequenceName, n);
+    };
+    QString name = NumberedNameThatIs(nameOf, m_nStartNumber, m_nFrameCount, m_strAnimationFile);
+    if (!name.isEmpty()) return ExportTextIsAnimation(name, m_strAnimationFile);
+    name = NumberedNameThatIs(nameOf, m_nStartNumber, m_nFrameCount, m_strSoundFile);
+    if (!name.isEmpty()) return ExportTextIsSoundTrack(name, m_strSoundFile);
+    return QString();
 }
 
 MovieSettings CMovieExportDlg::Settings() const {
@@ -236,6 +257,11 @@ void CMovieExportDlg::OnOK() {
     if (images && !IsSequenceNameValid(m_strSequenceName)) {
         AfxMessageBox(ExportTextOnlyLetters());
         FocusControl(IDC_MOVIE_SEQUENCE_NAME);
+        return;
+    }
+    const QString clash = OutputThatIsAnInput(format);
+    if (!clash.isEmpty()) {
+        AfxMessageBox(clash);
         return;
     }
     EndDialog(IDOK);

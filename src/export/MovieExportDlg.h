@@ -49,6 +49,11 @@ class CMovieExportDlg : public CDialog {
     // Where the choosers start: the animation's title and folder.
     QString m_strDefaultName;
     QString m_strDefaultFolder;
+    // What the export reads, which it must never write: the animation's file and the sound
+    // track's, and the number of frames (of PNG names).
+    QString m_strAnimationFile;
+    QString m_strSoundFile;
+    int m_nFrameCount = 0;
 
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
@@ -60,6 +65,8 @@ class CMovieExportDlg : public CDialog {
     // Shows what belongs to the format: its output, which fields apply, the sound box.
     void ShowFormat(MovieFormat format);
     QString DefaultMovieFile(MovieFormat format) const;
+    // The text refusing an output that is one of the export's inputs, or an empty string.
+    QString OutputThatIsAnInput(MovieFormat format) const;
 
     MovieFormat m_shown = MovieFormat::Mp4;
     MovieFormat m_movieShown = MovieFormat::Mp4;  // the ending m_strMovieFile has

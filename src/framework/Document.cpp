@@ -10,6 +10,7 @@
 #include "framework/Archive.h"
 #include "framework/CommandIds.h"
 #include "framework/FrameWnd.h"
+#include "framework/RegularFile.h"
 #include "framework/Ui.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
@@ -105,12 +106,19 @@ int CDocument::OnNewDocument() {
 }
 
 int CDocument::OnOpenDocument(const QString& path) {
-    QFile file(path);
+    QFile file;
     errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        const int err = QFileInfo::exists(path) ? errno : ENOENT;
-        AfxMessageBox(FileErrorText(err, path, kFailedToOpen));
-        return 0;
+    switch (AfxOpenRegularFile(file, path)) {
+        case RegularFileOpen::Opened:
+            break;
+        case RegularFileOpen::NotRegular:
+            AfxMessageBox(kUnexpectedFormat);
+            return 0;
+        case RegularFileOpen::Failed: {
+            const int err = QFileInfo::exists(path) ? errno : ENOENT;
+            AfxMessageBox(FileErrorText(err, path, kFailedToOpen));
+            return 0;
+        }
     }
     const bool wasModified = IsModified();
     // An empty file holds no animation: treat it as damaged rather than keep the old one

@@ -6,6 +6,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -76,12 +77,12 @@ const char* ToolbarImage(int id) {
 }
 }  // namespace
 
-CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet) {
+CMainFrame::CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer) {
     LumvaneInitResources();
     setObjectName(QStringLiteral("MainFrame"));
     setContextMenuPolicy(Qt::NoContextMenu);  // no toolbar chooser: the View menu has the toggles
     OnCreate();
-    OnCreateClient(doc, tablet);
+    OnCreateClient(doc, tablet, printer);
     if (CWinApp* app = AfxGetApp())
         app->m_onRecentFilesChanged = [this] { UpdateRecentFileMenu(); };
     UpdateRecentFileMenu();
@@ -114,6 +115,10 @@ bool CMainFrame::OnCreate() {
     m_wndStatusBar = statusBar();
     m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
     m_wndStatusBar->showMessage(IdleText());
+    m_pZoomLabel = new QLabel(m_wndStatusBar);
+    m_pZoomLabel->setObjectName(QStringLiteral("Zoom"));
+    m_wndStatusBar->addPermanentWidget(m_pZoomLabel);
+    ShowZoom(100.0);
 
     OnCommand(ID_VIEW_TOOLBAR, [this] { m_wndToolBar->setVisible(m_wndToolBar->isHidden()); });
     OnUpdateCommand(ID_VIEW_TOOLBAR,
@@ -174,6 +179,10 @@ void CMainFrame::BuildMenus() {
            "&Undo",
            {Key(Qt::CTRL | Qt::Key_Z), Key(Qt::ALT | Qt::Key_Backspace)},
            "Undo the last action\nUndo"},
+          {ID_EDIT_REDO,
+           "&Redo",
+           {Key(Qt::CTRL | Qt::Key_Y), Key(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+           "Redo the previously undone action\nRedo"},
           {kSeparator, nullptr, {}, nullptr},
           {ID_EDIT_CUT,
            "Cu&t",
@@ -256,7 +265,24 @@ void CMainFrame::BuildMenus() {
           {ID_VIEW_ONIONSKIN,
            "&Onion Skin",
            {Key(Qt::Key_O)},
-           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"}}},
+           "Toggles Onion Skin of Selected Frames\nToggles Onion Skin"},
+          {kSeparator, nullptr, {}, nullptr},
+          {ID_VIEW_ZOOMIN,
+           "Zoom &In",
+           {Key(Qt::CTRL | Qt::Key_Plus), Key(Qt::CTRL | Qt::Key_Equal)},
+           "Shows the frame larger\nZoom In"},
+          {ID_VIEW_ZOOMOUT,
+           "Zoom O&ut",
+           {Key(Qt::CTRL | Qt::Key_Minus)},
+           "Shows the frame smaller\nZoom Out"},
+          {ID_VIEW_ACTUALSIZE,
+           "&Actual Size",
+           {Key(Qt::CTRL | Qt::Key_0)},
+           "Shows one frame pixel per screen pixel\nActual Size"},
+          {ID_VIEW_FITINWINDOW,
+           "&Fit in Window",
+           {Key(Qt::CTRL | Qt::Key_9)},
+           "Shows the whole frame in the pane\nFit in Window"}}},
         {"&Help",
          {{ID_APP_ABOUT,
            "&About Lumvane...",
@@ -346,7 +372,7 @@ void CMainFrame::BuildToolBar() {
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 }
 
-bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
+bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer) {
     auto* client = new QWidget(this);
     auto* layout = new QHBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -366,7 +392,7 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
     layout->addWidget(edge);
 
     m_wndSplitter = new CViewSplitter(client);
-    const CViewContext context{this, tablet};
+    const CViewContext context{this, tablet, printer};
     auto* time = new CTimeView(nullptr, context);
     doc->AddView(time);
     auto* drawing = new CLumvaneView(doc, nullptr, context);
@@ -374,6 +400,8 @@ bool CMainFrame::OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet) {
     drawing->resize(100, 50);
     m_pTimeView = time;
     m_pDrawingView = drawing;
+    // Strokes announce their rectangles; everything else reaches the views through the hints.
+    connect(doc, &CLumvaneDoc::FrameRectChanged, drawing, &CLumvaneView::OnFrameRectChanged);
     m_wndSplitter->SetPanes(time, drawing);
     layout->addWidget(m_wndSplitter, 1);
     setCentralWidget(client);
@@ -409,6 +437,10 @@ int CMainFrame::UpdateBrushBar(int brushIndex) {
 
 void CMainFrame::ShowFrameNumber(int frameIndex) {
     m_wndBrushBar->ShowFrameNumber(frameIndex);
+}
+
+void CMainFrame::ShowZoom(double percent) {
+    m_pZoomLabel->setText(QStringLiteral("%1 %").arg(percent, 0, 'g', 4));
 }
 
 void CMainFrame::RelayFrameKey(int offset) {

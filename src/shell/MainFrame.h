@@ -13,6 +13,7 @@ class CLumvaneDoc;
 class CLumvaneView;
 class CTabletInput;
 class CTimeView;
+class QLabel;
 class CView;
 class CViewSplitter;
 class QAction;
@@ -30,7 +31,9 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
   public:
     // tablet: the program's tablet binding, handed to the drawing view (null: the view binds
     // its own).
-    explicit CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet = nullptr);
+    // The printer is the one File > Print Setup sets up; the drawing view prints on it.
+    explicit CMainFrame(CLumvaneDoc* doc, CTabletInput* tablet = nullptr,
+                        QPrinter* printer = nullptr);
     ~CMainFrame() override;
 
     // IShellRelay
@@ -38,6 +41,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     int UpdateBrushBar(int brushIndex) override;
     void ShowFrameNumber(int frameIndex) override;
     void RelayFrameKey(int offset) override;
+    void ShowZoom(double percent) override;
 
     CBrushBar* BrushBar() const { return m_wndBrushBar; }
     CViewSplitter* Splitter() const { return m_wndSplitter; }
@@ -58,7 +62,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
 
   private:
     bool OnCreate();
-    bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet);
+    bool OnCreateClient(CLumvaneDoc* doc, CTabletInput* tablet, QPrinter* printer);
     void BuildMenus();
     void BuildToolBar();
     void BuildAccelerators();
@@ -69,6 +73,7 @@ class CMainFrame : public CFrameWnd, public IShellRelay {
     CBrushBar* m_wndBrushBar = nullptr;
     CViewSplitter* m_wndSplitter = nullptr;
     QStatusBar* m_wndStatusBar = nullptr;
+    QLabel* m_pZoomLabel = nullptr;  // the drawing view's zoom, at the status bar's right
     QToolBar* m_wndToolBar = nullptr;
     CTimeView* m_pTimeView = nullptr;
     CLumvaneView* m_pDrawingView = nullptr;

@@ -3,7 +3,9 @@
 #include "views/LumvaneView.h"
 
 #include <QKeyEvent>
+#include <QPrinter>
 #include <QTimerEvent>
+#include <utility>
 
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
@@ -12,6 +14,7 @@
 CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent, const CViewContext& context)
     : QAbstractScrollArea(parent),
       m_pRelay(context.relay),
+      m_pPrinter(context.printer),
       m_pOwnTablet(context.tablet ? nullptr : std::make_unique<CTabletInput>()),
       m_tablet(context.tablet ? *context.tablet : *m_pOwnTablet) {
     setFocusPolicy(Qt::StrongFocus);
@@ -31,6 +34,15 @@ CLumvaneView::CLumvaneView(CLumvaneDoc* doc, QWidget* parent, const CViewContext
         OnUpdateCommand(id, [this](CCmdUI* ui) { ui->Enable(HasAnimation()); });
     }
     OnCommand(ID_TOGGLE_ERASER, [this] { OnToggleEraser(); });
+    const std::pair<int, void (CLumvaneView::*)()> zooms[] = {
+        {ID_VIEW_ZOOMIN, &CLumvaneView::OnZoomIn},
+        {ID_VIEW_ZOOMOUT, &CLumvaneView::OnZoomOut},
+        {ID_VIEW_ACTUALSIZE, &CLumvaneView::OnActualSize},
+        {ID_VIEW_FITINWINDOW, &CLumvaneView::OnFitInWindow}};
+    for (const auto& [id, handler] : zooms) {
+        OnCommand(id, [this, handler = handler] { (this->*handler)(); });
+        OnUpdateCommand(id, [this](CCmdUI* ui) { ui->Enable(HasAnimation()); });
+    }
     OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
     OnUpdateCommand(ID_FILE_PRINT, [this](CCmdUI* ui) { ui->Enable(HasAnimation()); });
     OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
@@ -59,6 +71,9 @@ void CLumvaneView::OnUpdate(CView*, int hint, void* pHint) {
     CLumvaneDoc* doc = GetDoc();
     if (!doc) return;
     if (!doc->m_bViewsReady) {
+        // Every animation starts at actual size.
+        if (m_dZoom != 1.0 && m_pRelay) m_pRelay->ShowZoom(100.0);
+        m_dZoom = 1.0;
         UpdateScrollSizes();
         doc->m_bOnionSkin = 0;
         doc->m_nOnionCount = 0;

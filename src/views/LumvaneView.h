@@ -17,6 +17,7 @@ class CLumvaneDoc;
 class CTabletInput;
 class QPainter;
 class QPaintDevice;
+class QPrinter;
 struct LRect;
 
 // The drawing pane: shows the document's current frame (or a peeked neighbour) one frame pixel
@@ -27,8 +28,6 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
   public:
     // How long a peeked frame stays after the last key is let go.
     static constexpr int kReturnTimerMs = 500;
-    // Manhattan distance below which a press grabs a selection corner.
-    static constexpr int kHandleReach = 40;
     static constexpr int kMaxScrubStep = 40;
     static QColor SelectionColour() { return QColor(0, 100, 100); }
     // The display image's format: 32-bit words without alpha, which the raster paint engine
@@ -74,14 +73,31 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     void OnToggleEraser();
     void OnFilePrint();
     void OnFilePrintPreview();
+    // Where Print and Print Preview print: the window's printer, as Print Setup left it.
+    QPrinter& Printer();
     // The printed page: the same picture as the pane, one frame pixel per screen pixel.
     void OnPrint(QPainter& painter);
 
-    // ---- selection box ----
-    // 0..3 for the corner within reach (top-left, top-right, bottom-right, bottom-left), else 4.
-    static int ChooseHandle(const LRect& box, int vx, int vy);
-    // Drags the chosen handle of the box by one pointer step within a width x height frame.
-    static void DragBox(LRect& box, int handle, int ddx, int ddy, int width, int height);
+    // The document changed the pixels of a frame inside rect (top-down frame coordinates):
+    // recomposes that rectangle of the current frame and paints it at once.
+    void OnFrameRectChanged(int index, const LRect& rect);
+
+    // ---- zoom ----
+    // Screen pixels per frame pixel; 1 shows the frame as it is, and every animation starts so.
+    double Zoom() const { return m_dZoom; }
+    // Sets the zoom (clamped to the steps' range) keeping the frame point under anchor (pane
+    // coordinates) where it is; the centre of the pane without one.
+    void SetZoom(double zoom, QPoint anchor = QPoint(-1, -1));
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnActualSize();
+    void OnFitInWindow();
+    // The zoom steps, smallest first.
+    static const std::vector<double>& ZoomSteps();
+    // Averages the covered area of src (frame size) into dst (zoomed size) for the frame
+    // rectangle [left, right) x [top, bottom).
+    static void ShrinkInto(const QImage& src, QImage& dst, double zoom, int left, int top,
+                           int right, int bottom);
 
     // The scroll position (sx, sy) in pixels.
     QPoint ScrollPosition() const;
@@ -98,6 +114,9 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     int m_bScrubbing = 0;
     int m_nSelectHandle = 4;
     int m_bTablet = 0;
+    // The last press of the left button was refused (playback ran): until its release, moves
+    // draw nothing.
+    bool m_bPressRefused = false;
 
   protected:
     // Width of the screen in pixels, for the scrubbing step; tests replace it.
@@ -115,6 +134,7 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     void timerEvent(QTimerEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void tabletEvent(QTabletEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
 
   private:
     bool HasAnimation() const;
@@ -124,8 +144,16 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     QPoint ViewPoint(const QMouseEvent* e);
     // Pressure of this pointer event: the tablet's reading, or 255 without one.
     int ReadPressure();
-    // The last piece of a stroke from m_ptLast to (vx, vy), shown at once.
+    // The piece of a stroke from m_ptLast to (vx, vy); the document shows it at once.
     void DrawSegment(int vx, int vy, int pressure);
+    // Top-down frame coordinates of a view point: the frame pixel under it.
+    QPoint FramePoint(int vx, int vy) const;
+    // The same without the scroll position, as the selection box is tested.
+    QPoint BoxPoint(int vx, int vy) const;
+    // The frame shown zoomed, in screen pixels.
+    QSize ZoomedSize() const;
+    // Brings the zoomed picture up to date with the display image in that frame rectangle.
+    void RescaleRect(int left, int top, int right, int bottom);
     // Paints the pane area showing that top-down frame rectangle, synchronously.
     void RepaintFrameRect(const QRect& frameRect);
     void RepaintPane();
@@ -153,13 +181,18 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     // or anything it was composed from has changed. Whatever was prepared is used up.
     bool TakeFrameAhead(const void* pHint);
 
-    QImage m_aheadDC;  // an announced frame composed ahead, or the image it replaced
+    double m_dZoom = 1.0;
+    QImage m_scaledDC;     // below 100 %: the display image with each covered area averaged
+    QImage m_aheadScaled;  // the same of m_aheadDC
+    QImage m_aheadDC;      // an announced frame composed ahead, or the image it replaced
     const CFrameAhead* m_pAhead = nullptr;  // the announcement m_aheadDC holds, if any
     int m_nAheadFrame = -1;
     DisplaySources m_aheadSources;
     QBasicTimer m_returnTimer;
     bool m_bContextOpened = false;
     IShellRelay* m_pRelay;
+    QPrinter* m_pPrinter;
+    std::unique_ptr<QPrinter> m_pOwnPrinter;     // only without a window's printer
     std::unique_ptr<CTabletInput> m_pOwnTablet;  // only without a window's binding
     CTabletInput& m_tablet;
 };

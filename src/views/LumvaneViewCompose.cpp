@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "framework/Ui.h"
 #include "views/LumvaneView.h"
 #include "views/OnionCompose.h"
@@ -79,13 +80,17 @@ int CLumvaneView::ComposeFrame(int index) {
     const int h = doc->m_nHeight;
     // The previous image is reused when it fits, sparing a fresh allocation per frame.
     if (!FitsDisplay(m_memDC, w, h)) {
-        m_memDC = QImage(w, h, kDisplayFormat);
+        // Four bytes a pixel: for the largest frames more than a frame's worth; refused rather
+        // than touched beyond what the process may have.
+        m_memDC = QImage();
+        if (MemoryFits(ImageBytes(4, w, h))) m_memDC = QImage(w, h, kDisplayFormat);
         if (m_memDC.isNull()) {
             AfxMessageBox(QStringLiteral("Could not create bitmap"));
             return 1;
         }
     }
     Compose(SourcesOf(index), m_memDC, 0, 0, w, h);
+    RescaleRect(0, 0, w, h);
     return 1;
 }
 
@@ -103,6 +108,7 @@ int CLumvaneView::RefreshRect(int index, int left, int top, int right, int botto
     if (right - left <= 0 || bottom - top <= 0) return 1;
     if (!FitsDisplay(m_memDC, w, h)) return ComposeFrame(index);
     Compose(SourcesOf(index), m_memDC, left, top, right, bottom);
+    RescaleRect(left, top, right, bottom);
     return 1;
 }
 
@@ -119,10 +125,20 @@ void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
     if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame && m_aheadSources == sources) return;
     m_pAhead = nullptr;
     if (!FitsDisplay(m_aheadDC, sources.width, sources.height)) {
-        m_aheadDC = QImage(sources.width, sources.height, kDisplayFormat);
+        m_aheadDC = QImage();
+        if (MemoryFits(ImageBytes(4, sources.width, sources.height)))
+            m_aheadDC = QImage(sources.width, sources.height, kDisplayFormat);
         if (m_aheadDC.isNull()) return;  // shown the ordinary way when its time comes
     }
     Compose(sources, m_aheadDC, 0, 0, sources.width, sources.height);
+    if (m_dZoom < 1.0) {
+        // Shrunk here too, while the loop waits, not when the frame's time has come.
+        const QSize size = ZoomedSize();
+        if (m_aheadScaled.size() != size || m_aheadScaled.format() != kDisplayFormat)
+            m_aheadScaled = QImage(size, kDisplayFormat);
+        if (m_aheadScaled.isNull()) return;
+        ShrinkInto(m_aheadDC, m_aheadScaled, m_dZoom, 0, 0, sources.width, sources.height);
+    }
     m_pAhead = &ahead;
     m_nAheadFrame = ahead.frame;
     m_aheadSources = sources;
@@ -136,6 +152,7 @@ bool CLumvaneView::TakeFrameAhead(const void* pHint) {
         SourcesOf(m_nAheadFrame) != m_aheadSources)
         return false;
     m_memDC.swap(m_aheadDC);
+    if (m_dZoom < 1.0) m_scaledDC.swap(m_aheadScaled);
     return true;
 }
 

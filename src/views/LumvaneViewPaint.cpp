@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
@@ -16,10 +17,9 @@ QColor CLumvaneView::MarginColour(const QWidget* widget) {
 
 void CLumvaneView::OnSize(int cx, int cy) {
     const CLumvaneDoc* doc = GetDoc();
-    const int w = doc ? doc->m_nWidth : 0;
-    const int h = doc ? doc->m_nHeight : 0;
-    m_nOffsetX = (cx - w) / 2;
-    m_nOffsetY = (cy - h) / 2;
+    const QSize shown = doc ? ZoomedSize() : QSize(0, 0);
+    m_nOffsetX = (cx - (doc ? shown.width() : 0)) / 2;
+    m_nOffsetY = (cy - (doc ? shown.height() : 0)) / 2;
 }
 
 void CLumvaneView::RecomputeOffsets() {
@@ -32,9 +32,9 @@ QPoint CLumvaneView::ScrollPosition() const {
 
 void CLumvaneView::UpdateScrollSizes() {
     RecomputeOffsets();
-    const CLumvaneDoc* doc = GetDoc();
-    const int w = doc ? std::max(doc->m_nWidth, 0) : 0;
-    const int h = doc ? std::max(doc->m_nHeight, 0) : 0;
+    const QSize shown = ZoomedSize();
+    const int w = shown.width();
+    const int h = shown.height();
     // The range starts at the (negative) offset so that every column and row of a frame larger
     // than the pane can be scrolled into view; a pane at least the frame's size has range 0.
     auto set = [](QScrollBar* bar, int size, int client, int offset) {
@@ -43,15 +43,18 @@ void CLumvaneView::UpdateScrollSizes() {
         bar->setPageStep(std::max(1, size / 10));
         bar->setSingleStep(1);
     };
-    set(horizontalScrollBar(), w, viewport()->width(), m_nOffsetX);
-    set(verticalScrollBar(), h, viewport()->height(), m_nOffsetY);
+    // A frame that fits the pane once the bars are gone needs no bars.
+    const QSize room = maximumViewportSize();
+    const bool fits = w <= room.width() && h <= room.height();
+    set(horizontalScrollBar(), fits ? 0 : w, viewport()->width(), m_nOffsetX);
+    set(verticalScrollBar(), fits ? 0 : h, viewport()->height(), m_nOffsetY);
     RecomputeOffsets();
 }
 
 std::vector<QRect> CLumvaneView::MarginRects() const {
-    const CLumvaneDoc* doc = GetDoc();
-    const int w = doc ? doc->m_nWidth : 0;
-    const int h = doc ? doc->m_nHeight : 0;
+    const QSize shown = ZoomedSize();
+    const int w = shown.width();
+    const int h = shown.height();
     const int cr = viewport()->width();
     const int cb = viewport()->height();
     std::vector<QRect> rects;
@@ -80,17 +83,30 @@ void CLumvaneView::OnEraseBkgnd(QPainter& painter) {
 void CLumvaneView::OnDraw(QPainter& painter) {
     const CLumvaneDoc* doc = GetDoc();
     if (!doc || m_memDC.isNull()) return;
-    painter.drawImage(QPoint(m_nOffsetX, m_nOffsetY), m_memDC);
+    const QPoint o(m_nOffsetX, m_nOffsetY);
+    if (m_dZoom == 1.0) {
+        painter.drawImage(o, m_memDC);
+    } else if (m_dZoom < 1.0 && m_scaledDC.size() == ZoomedSize()) {
+        painter.drawImage(o, m_scaledDC);
+    } else {
+        // Enlarged without smoothing: each frame pixel is a square.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(QRect(o, ZoomedSize()), m_memDC);
+    }
     if (doc->m_bBoxSelect) {
         const LRect& r = doc->m_rcSelect;
         QPen pen(SelectionColour(), 1, Qt::DotLine);
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
         painter.setRenderHint(QPainter::Antialiasing, false);
-        const QPoint o(m_nOffsetX, m_nOffsetY);
-        const QPoint outline[5] = {QPoint(r.left, r.top) + o, QPoint(r.right, r.top) + o,
-                                   QPoint(r.right, r.bottom) + o, QPoint(r.left, r.bottom) + o,
-                                   QPoint(r.left, r.top) + o};
+        const double z = m_dZoom;
+        auto at = [o, z](int x, int y) {
+            return QPoint(static_cast<int>(std::lround(x * z)),
+                          static_cast<int>(std::lround(y * z))) +
+                   o;
+        };
+        const QPoint outline[5] = {at(r.left, r.top), at(r.right, r.top), at(r.right, r.bottom),
+                                   at(r.left, r.bottom), at(r.left, r.top)};
         painter.drawPolyline(outline, 5);
     }
 }
@@ -136,7 +152,17 @@ void CLumvaneView::RepaintPane() {
 void CLumvaneView::RepaintFrameRect(const QRect& frameRect) {
     RecomputeOffsets();
     const QPoint s = ScrollPosition();
+    QRect shown = frameRect;
+    if (m_dZoom != 1.0) {
+        // Every screen pixel that shows part of a frame pixel in the rectangle.
+        const double z = m_dZoom;
+        const int l = static_cast<int>(std::floor(frameRect.left() * z));
+        const int t = static_cast<int>(std::floor(frameRect.top() * z));
+        const int r = static_cast<int>(std::ceil((frameRect.right() + 1) * z));
+        const int b = static_cast<int>(std::ceil((frameRect.bottom() + 1) * z));
+        shown = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+    }
     const QRect pane =
-        frameRect.translated(m_nOffsetX - s.x(), m_nOffsetY - s.y()) & viewport()->rect();
+        shown.translated(m_nOffsetX - s.x(), m_nOffsetY - s.y()) & viewport()->rect();
     if (!pane.isEmpty()) viewport()->repaint(pane);
 }

@@ -3,53 +3,15 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <algorithm>
-#include <cstdint>
-#include <cstdlib>
+#include <cmath>
 
 #include "document/LumvaneDoc.h"
 #include "views/LumvaneView.h"
+#include "views/SelectionBox.h"
 
 int CLumvaneView::ScreenWidth() const {
     const QScreen* s = screen();
     return s ? s->geometry().width() : 0;
-}
-
-int CLumvaneView::ChooseHandle(const LRect& box, int vx, int vy) {
-    auto dist = [vx, vy](int x, int y) {
-        return std::llabs(std::int64_t{vx} - x) + std::llabs(std::int64_t{vy} - y);
-    };
-    const std::int64_t d[4] = {dist(box.left, box.top), dist(box.right, box.top),
-                               dist(box.right, box.bottom), dist(box.left, box.bottom)};
-    for (int i = 0; i < 4; ++i)
-        if (d[i] < kHandleReach) return i;
-    return 4;
-}
-
-void CLumvaneView::DragBox(LRect& box, int handle, int ddx, int ddy, int width, int height) {
-    constexpr int kMin = kHandleReach;  // the box stays more than 40 pixels on a side
-    if (handle == 4) {
-        const LRect moved = {box.left + ddx, box.top + ddy, box.right + ddx, box.bottom + ddy};
-        if (moved.left >= 0 && moved.top >= 0 && moved.right >= 0 && moved.bottom >= 0 &&
-            moved.left < width && moved.right < width && moved.top < height &&
-            moved.bottom < height)
-            box = moved;
-        return;
-    }
-    // Horizontal edge first, then vertical, each on its own.
-    if (handle == 0 || handle == 3) {
-        const int v = box.left + ddx;
-        if (v < box.right - kMin && v >= 0) box.left = v;
-    } else {
-        const int v = box.right + ddx;
-        if (v > box.left + kMin && v < width) box.right = v;
-    }
-    if (handle == 0 || handle == 1) {
-        const int v = box.top + ddy;
-        if (v < box.bottom - kMin && v >= 0) box.top = v;
-    } else {
-        const int v = box.bottom + ddy;
-        if (v > box.top + kMin && v < height) box.bottom = v;
-    }
 }
 
 QPoint CLumvaneView::ViewPoint(const QMouseEvent* e) {
@@ -69,19 +31,19 @@ void CLumvaneView::mousePressEvent(QMouseEvent* e) {
     const QPoint v = ViewPoint(e);
     const int vx = v.x();
     const int vy = v.y();
+    m_bPressRefused = false;
     if (DocumentLocked()) {
-        // Playback runs: the press starts nothing, but later moves start from here.
+        // Playback runs: the press starts nothing, and the drag it begins draws nothing.
+        m_bPressRefused = true;
     } else if (e->modifiers() & Qt::ControlModifier) {
         m_bScrubbing = 1;
         m_nDragStartFrame = doc->m_nCurrentFrame;
     } else if (doc->m_bBoxSelect) {
-        m_nSelectHandle = ChooseHandle(doc->m_rcSelect, vx, vy);
-    } else {
-        const QPoint s = ScrollPosition();
-        doc->SaveUndo();
-        doc->SetStrokeActive(true);
-        doc->CurrentFrame().DrawStamp(doc->ActiveBrush(), vx + s.x(), doc->m_nHeight - vy - s.y(),
-                                      doc->m_bEraser, p);
+        const QPoint b = BoxPoint(vx, vy);
+        m_nSelectHandle = selection_box::ChooseHandle(doc->m_rcSelect, b.x(), b.y());
+    } else if (doc->BeginStroke()) {
+        const QPoint f = FramePoint(vx, vy);
+        doc->StrokeDab(f.x(), f.y(), p);
     }
     m_nDragStartX = vx;
     m_ptLast = QPoint(vx, vy);
@@ -92,23 +54,34 @@ void CLumvaneView::mouseDoubleClickEvent(QMouseEvent* e) {
     mousePressEvent(e);
 }
 
+QPoint CLumvaneView::FramePoint(int vx, int vy) const {
+    const QPoint p = QPoint(vx, vy) + ScrollPosition();
+    if (m_dZoom == 1.0) return p;
+    return QPoint(static_cast<int>(std::floor(p.x() / m_dZoom)),
+                  static_cast<int>(std::floor(p.y() / m_dZoom)));
+}
+
+QPoint CLumvaneView::BoxPoint(int vx, int vy) const {
+    if (m_dZoom == 1.0) return QPoint(vx, vy);
+    return QPoint(static_cast<int>(std::floor(vx / m_dZoom)),
+                  static_cast<int>(std::floor(vy / m_dZoom)));
+}
+
 void CLumvaneView::DrawSegment(int vx, int vy, int pressure) {
     CLumvaneDoc* doc = GetDoc();
-    const QPoint s = ScrollPosition();
-    const int x0 = m_ptLast.x() + s.x();
-    const int y0 = m_ptLast.y() + s.y();
-    const int x1 = vx + s.x();
-    const int y1 = vy + s.y();
-    const BrushStamp& stamp = doc->ActiveBrush();
-    doc->CurrentFrame().DrawLine(stamp, x0, doc->m_nHeight - y0, x1, doc->m_nHeight - y1,
-                                 doc->m_bEraser, pressure);
-    const int size = stamp.GetSize();
-    const int left = std::min(x0, x1) - size;
-    const int right = std::max(x0, x1) + size;
-    const int top = std::min(y0, y1) - size;
-    const int bottom = std::max(y0, y1) + size;
-    RefreshRect(doc->m_nCurrentFrame, left, top, right, bottom);
-    RepaintFrameRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    // Whatever way the button came down (a press here, or a drag entering from elsewhere), a
+    // stroke starts as a press starts it.
+    if (!doc->StrokeActive() && !doc->BeginStroke()) return;
+    const QPoint a = FramePoint(m_ptLast.x(), m_ptLast.y());
+    const QPoint b = FramePoint(vx, vy);
+    doc->StrokeLine(a.x(), a.y(), b.x(), b.y(), pressure);
+}
+
+void CLumvaneView::OnFrameRectChanged(int index, const LRect& r) {
+    CLumvaneDoc* doc = GetDoc();
+    if (!HasAnimation() || index != doc->m_nCurrentFrame) return;
+    RefreshRect(index, r.left, r.top, r.right, r.bottom);
+    RepaintFrameRect(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
 }
 
 void CLumvaneView::mouseMoveEvent(QMouseEvent* e) {
@@ -128,10 +101,13 @@ void CLumvaneView::mouseMoveEvent(QMouseEvent* e) {
                 doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
             }
         } else if (doc->m_bBoxSelect) {
-            DragBox(doc->m_rcSelect, m_nSelectHandle, vx - m_ptLast.x(), vy - m_ptLast.y(),
-                    doc->m_nWidth, doc->m_nHeight);
+            // In frame pixels: zoomed in, a step of the pointer may move the box by none.
+            const QPoint now = BoxPoint(vx, vy);
+            const QPoint last = BoxPoint(m_ptLast.x(), m_ptLast.y());
+            selection_box::DragBox(doc->m_rcSelect, m_nSelectHandle, now.x() - last.x(),
+                                   now.y() - last.y(), doc->m_nWidth, doc->m_nHeight);
             RepaintPane();
-        } else {
+        } else if (!m_bPressRefused) {
             DrawSegment(vx, vy, p);
         }
     }
@@ -154,9 +130,10 @@ void CLumvaneView::mouseReleaseEvent(QMouseEvent* e) {
         RepaintPane();
     } else if (doc->m_bBoxSelect) {
         RepaintPane();
-    } else if (!DocumentLocked()) {
+    } else if (!DocumentLocked() && !m_bPressRefused) {
         DrawSegment(v.x(), v.y(), p);
     }
     // Whatever the press began (a key may have switched modes meanwhile), no stroke goes on.
-    doc->SetStrokeActive(false);
+    doc->EndStroke();
+    m_bPressRefused = false;
 }

@@ -8,19 +8,29 @@
 #include "views/LumvaneView.h"
 
 void CLumvaneView::OnPrint(QPainter& painter) {
-    // Printed from the page's corner when the pane is smaller than the frame, so that nothing
-    // of the frame is cut off.
+    // Printed at 100 %, whatever the pane's zoom, and from the page's corner when the pane is
+    // smaller than the frame, so that nothing of the frame is cut off.
     const int ox = m_nOffsetX;
     const int oy = m_nOffsetY;
-    m_nOffsetX = std::max(0, ox);
-    m_nOffsetY = std::max(0, oy);
+    const double zoom = m_dZoom;
+    m_dZoom = 1.0;
+    RecomputeOffsets();
+    m_nOffsetX = std::max(0, m_nOffsetX);
+    m_nOffsetY = std::max(0, m_nOffsetY);
     OnDraw(painter);
+    m_dZoom = zoom;
     m_nOffsetX = ox;
     m_nOffsetY = oy;
 }
 
+QPrinter& CLumvaneView::Printer() {
+    if (m_pPrinter) return *m_pPrinter;
+    if (!m_pOwnPrinter) m_pOwnPrinter = std::make_unique<QPrinter>(QPrinter::ScreenResolution);
+    return *m_pOwnPrinter;
+}
+
 void CLumvaneView::OnFilePrint() {
-    QPrinter printer(QPrinter::ScreenResolution);
+    QPrinter& printer = Printer();
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted) return;
     QPainter painter(&printer);
@@ -28,7 +38,7 @@ void CLumvaneView::OnFilePrint() {
 }
 
 void CLumvaneView::OnFilePrintPreview() {
-    QPrinter printer(QPrinter::ScreenResolution);
+    QPrinter& printer = Printer();
     QPrintPreviewDialog dialog(&printer, this);
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) {
         QPainter painter(p);

@@ -49,6 +49,7 @@ const Entry kMenus[] = {
     {"&File", 0, "", "", "", ""},
     {"&File", 57665, "E&xit", "", "Quit the application; prompts to save documents", "Exit"},
     {"&Edit", 57643, "&Undo", "Ctrl+Z", "Undo the last action", "Undo"},
+    {"&Edit", 57644, "&Redo", "Ctrl+Y", "Redo the previously undone action", "Redo"},
     {"&Edit", 0, "", "", "", ""},
     {"&Edit", 57635, "Cu&t", "Ctrl+X", "Cut the selection and put it on the Clipboard", "Cut"},
     {"&Edit", 57634, "&Copy", "Ctrl+C", "Copy the selection and put it on the Clipboard", "Copy"},
@@ -81,6 +82,13 @@ const Entry kMenus[] = {
     {"&View", 59393, "&Status Bar", "", "Show or hide the status bar", "Toggle StatusBar"},
     {"&View", 32793, "&Onion Skin", "O", "Toggles Onion Skin of Selected Frames",
      "Toggles Onion Skin"},
+    {"&View", 0, "", "", "", ""},
+    {"&View", 32850, "Zoom &In", "Ctrl++", "Shows the frame larger", "Zoom In"},
+    {"&View", 32851, "Zoom O&ut", "Ctrl+-", "Shows the frame smaller", "Zoom Out"},
+    {"&View", 32852, "&Actual Size", "Ctrl+0", "Shows one frame pixel per screen pixel",
+     "Actual Size"},
+    {"&View", 32853, "&Fit in Window", "Ctrl+9", "Shows the whole frame in the pane",
+     "Fit in Window"},
     {"&Help", 57664, "&About Lumvane...", "",
      "Display program information, version number and "
      "copyright",
@@ -190,7 +198,8 @@ TEST_F(MenuWalkTest, EveryEnabledCommandDoesSomething) {
     std::set<int> allowed = {ID_FRAMES_FIRSTFRAME, ID_FRAMES_PREVFRAME,   ID_FRAMES_NEXTFRAME,
                              ID_FRAMES_LASTFRAME,  ID_FRAMES_DELETEFRAME, ID_FILE_REVERTTOSAVED,
                              ID_AUDIO_SOUND,       ID_EDIT_CUT,           ID_EDIT_PASTE,
-                             ID_EDIT_PASTELINES,   ID_EDIT_UNDO,          ID_FILE_MRU_FILE1};
+                             ID_EDIT_PASTELINES,   ID_EDIT_UNDO,          ID_EDIT_REDO,
+                             ID_FILE_MRU_FILE1};
     for (int id : disabled) EXPECT_TRUE(allowed.count(id)) << id << " is disabled";
     EXPECT_TRUE(std::count(disabled.begin(), disabled.end(), ID_EDIT_CUT));
     frame->CommandAction(ID_APP_EXIT)->setEnabled(true);

@@ -10,6 +10,7 @@
 #include "AppFixture.h"
 #include "app/Autosave.h"
 #include "framework/CommandIds.h"
+#include "support/FillThroughDoor.h"
 
 namespace {
 using RecoveryTest = AppFixture;
@@ -74,8 +75,7 @@ TEST_F(RecoveryTest, SavingOrGivingUpTheChangesRemovesTheCopy) {
         CFrameWnd* frame = StartNew();
         ASSERT_NE(frame, nullptr);
         auto* doc = static_cast<CLumvaneDoc*>(app->GetDocument());
-        doc->SaveUndo();
-        doc->CurrentFrame().Fill(3);
+        FillThroughDoor(*doc, 3);
         const QStringList recent = app->GetRecentFileList();
         const QString title = doc->GetTitle();
         app->Autosave()->Tick();
@@ -211,8 +211,7 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenGivesOneNoticeAndDrawingGoesOn) {
     ASSERT_NE(frame, nullptr);
     auto* doc = static_cast<CLumvaneDoc*>(app->GetDocument());
     for (int round = 0; round < 3; ++round) {
-        doc->SaveUndo();
-        doc->CurrentFrame().Fill(round);
+        FillThroughDoor(*doc, round);
         frame->SetMessageText(CFrameWnd::IdleText());
         app->Autosave()->Tick();
         app->Autosave()->Writer().WaitUntilIdle();

@@ -10,6 +10,7 @@
 #include "AppFixture.h"
 #include "app/FileTypeRegistration.h"
 #include "shell/MainFrame.h"
+#include "views/LumvaneView.h"
 
 namespace {
 using StartupTest = AppFixture;
@@ -218,6 +219,8 @@ TEST_F(StartupTest, PrintSetupRunsThePageSetupOnTheApplicationsPrinter) {
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_PRINT_SETUP));
     EXPECT_EQ(pageSetups, 1);
+    // Print and Print Preview print on that printer, as the page setup left it.
+    EXPECT_EQ(&static_cast<CMainFrame*>(frame)->DrawingView()->Printer(), &app->GetPrinter());
 }
 
 TEST_F(StartupTest, ProfileRecentFilesAreLoadedInOrder) {
@@ -265,10 +268,21 @@ TEST(CommandLine, FollowsTheUsualRules) {
     }
 }
 
-TEST(FileType, DocumentStringHasTheSevenParts) {
-    EXPECT_EQ(CLumvaneApp::DocString().split('\n'),
-              (QStringList{"Lumvane", "", "Lumvane", "Lumvane Animation Files (*.anm)", ".anm",
-                           "Lumvane.Document", "Lumvane Animation Document"}));
+// The registered file type reaches the file dialogs: Open and Save As offer animations first
+// and add ".anm" to a name typed without it.
+TEST_F(StartupTest, OpenAndSaveAsOfferTheAnimationFileType) {
+    CFrameWnd* frame = StartNew();
+    ASSERT_NE(frame, nullptr);
+    ui.m_fileAnswers = {QString(), QString()};  // both dialogs cancelled
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_OPEN));
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FILE_SAVE_AS));
+    ASSERT_EQ(ui.m_fileRequests.size(), 2u);
+    for (const FileDialogRequest& r : ui.m_fileRequests) {
+        EXPECT_EQ(r.filter, QStringLiteral("Lumvane Animation Files (*.anm);;All Files (*)"));
+        EXPECT_EQ(r.defaultExt, QStringLiteral(".anm"));
+    }
+    EXPECT_TRUE(ui.m_fileRequests[0].open);
+    EXPECT_FALSE(ui.m_fileRequests[1].open);
 }
 
 TEST_F(StartupTest, FileTypeIsWrittenOnlyWhenMissingOrChanged) {

@@ -6,11 +6,14 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "DocTestUtil.h"
 #include "document/AnmFormat.h"
+#include "document/MemoryCheck.h"
 #include "raster/RunLength.h"
+#include "support/FakeMemoryInfo.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -81,7 +84,8 @@ void MakeOpenAnimation(CLumvaneDoc& doc) {
     doc.m_nCurrentFrame = 2;
     doc.m_bEraser = 1;
     doc.m_nDrawBrush = 4;
-    doc.SaveUndo();
+    doc.BeginStroke();
+    doc.EndStroke();
     doc.SetPathName(QStringLiteral("/tmp/previous.anm"), false);
     doc.SetModifiedFlag(true);
 }
@@ -217,7 +221,8 @@ TEST(AnmFile, LoadTakesTheFileValuesAndResetsUndoAndCopy) {
     CommandHarness h;
     MakeAnimation(h.doc, 8, 3, {1, 2, 3});
     h.doc.m_bClipValid = 1;
-    h.doc.SaveUndo();
+    h.doc.BeginStroke();
+    h.doc.EndStroke();
     h.doc.m_nOnionCount = 2;
     h.doc.m_bViewsReady = 1;
     h.view->hints.clear();
@@ -458,7 +463,7 @@ TEST(AnmFile, TruncatedAtEveryOffsetChangesNothing) {
     }
 }
 
-TEST(AnmFile, FramesThatCanNeverFitGetTheMemoryMessageAndChangeNothing) {
+TEST(AnmFile, FramesBeyondWhatTheProcessMayHaveGetTheMemoryMessageAndChangeNothing) {
     struct LimitGuard {
         explicit LimitGuard(std::uint64_t bytes) { anm::SetLoadMemoryLimit(bytes); }
         ~LimitGuard() { anm::SetLoadMemoryLimit(0); }
@@ -473,24 +478,30 @@ TEST(AnmFile, FramesThatCanNeverFitGetTheMemoryMessageAndChangeNothing) {
     QByteArray huge = Header(500, 0, 0, 10004, 10000, 0, 0, 9);
     for (int f = 0; f < 500; ++f) huge += I32(10004) + I32(10000) + RunBytes(255, 100040000u);
     huge += Brushes();
-    const std::uint64_t machine = anm::LoadMemoryLimit();  // memory plus swap
-    ASSERT_GT(machine, 0u);
+    const std::uint64_t machine = AvailableMemory();
     const QString noMemory = "There is not enough memory to open " + path + ".";
+    constexpr std::uint64_t kReal = 0;  // the process's real room, not a fake one
     struct Case {
         const char* name;
         QByteArray file;
-        std::uint64_t limit;  // 0: the machine's
+        std::uint64_t limit;  // 0: none of the reader's own
+        std::uint64_t room;   // what the memory check finds
         QString message;      // empty: it loads
     } cases[] = {
-        {"one byte more than the limit", small, 4999, noMemory},
-        {"exactly the limit", small, 5000, QString()},
+        {"one byte more than the limit", small, 4999, kReal, noMemory},
+        {"exactly the limit", small, 5000, kReal, QString()},
+        {"one byte more than the process may have", small, 0, 4999, noMemory},
+        {"exactly what the process may have", small, 0, 5000, QString()},
         // Damage is found before memory is counted.
-        {"damaged beyond the limit", small.left(small.size() - 1), 4999, "Unexpected file format."},
-        {"more than memory and swap", huge, 0, noMemory},  // last: may skip
+        {"damaged beyond the limit", small.left(small.size() - 1), 4999, kReal,
+         "Unexpected file format."},
+        {"damaged beyond the room", small.left(small.size() - 1), 0, 4999,
+         "Unexpected file format."},
+        {"more than this machine has", huge, 0, kReal, noMemory},  // last: may skip
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.limit == 0 && machine >= 502ull * 100040000u) {
+        if (c.room == kReal && c.limit == 0 && machine >= 502ull * 100040000u) {
             GTEST_SKIP() << "this machine could hold 500 frames of 10004 x 10000";
         }
         LimitGuard guard(c.limit);
@@ -499,6 +510,8 @@ TEST(AnmFile, FramesThatCanNeverFitGetTheMemoryMessageAndChangeNothing) {
         CLumvaneDoc doc;
         MakeOpenAnimation(doc);
         const DocState before = Capture(doc);
+        std::optional<FakeMemoryInfo> fake;
+        if (c.room != kReal) fake.emplace().LeaveRoomFor(c.room);
         const int r = doc.OnOpenDocument(path);
         EXPECT_EQ(r, c.message.isEmpty() ? 1 : 0);
         if (c.message.isEmpty()) {

@@ -73,12 +73,12 @@ TEST(DocumentCore, CreateAnimationThatCannotAllocateChangesNothing) {
     EXPECT_TRUE(doc.IsModified());
 }
 
-TEST(DocumentCore, SaveUndoCopiesTheCurrentFrameAndMarksModified) {
+TEST(DocumentCore, AStrokeBeginsWithASnapshotAndMarksModified) {
     CLumvaneDoc doc;
     ASSERT_EQ(doc.CreateAnimation(4, 2), 1);
     unsigned char* p = doc.m_frames[0].GetData();
     for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(i * 10);
-    EXPECT_EQ(doc.SaveUndo(), 1);
+    EXPECT_EQ(doc.BeginStroke(), 1);
     EXPECT_EQ(doc.m_bUndoValid, 1);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(std::memcmp(doc.m_undoImage.GetData(), p, 8), 0);

@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 #include "DocTestUtil.h"
+#include "support/FakeMemoryInfo.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -118,7 +121,8 @@ TEST(FrameCommands, DeleteFrameAfterConfirmation) {
         h.doc.m_nCurrentFrame = c.current;
         h.doc.m_bOnionSkin = 1;
         h.doc.m_nOnionCount = 1;
-        h.doc.SaveUndo();
+        h.doc.BeginStroke();  // a step of the frame that goes
+        h.doc.EndStroke();
         h.doc.SetModifiedFlag(false);
         h.view->hints.clear();
         ASSERT_TRUE(h.Exec(ID_FRAMES_DELETEFRAME));
@@ -132,7 +136,7 @@ TEST(FrameCommands, DeleteFrameAfterConfirmation) {
         EXPECT_EQ(h.doc.m_bOnionSkin, yes ? 0 : 1);
         EXPECT_EQ(h.doc.m_nOnionCount, yes ? 0 : 1);
         EXPECT_EQ(h.doc.IsModified(), yes);
-        EXPECT_EQ(h.doc.m_bUndoValid, 1);
+        EXPECT_EQ(h.doc.m_bUndoValid, yes ? 0 : 1);  // nothing of a deleted frame comes back
         EXPECT_EQ(h.view->hints, yes ? std::vector<int>{HINT_CURRENT_FRAME} : std::vector<int>{});
         if (yes) {
             EXPECT_EQ(h.doc.m_frames[2].GetData(), nullptr);
@@ -271,38 +275,145 @@ TEST(FrameCommands, ClearFrameAskInkUndo) {
         h.view->hints.clear();
         ASSERT_TRUE(h.Exec(ID_EDIT_UNDO));
         EXPECT_EQ(Pixels(h.doc.m_frames[1]), QByteArray::fromHex("00326496"));
-        EXPECT_FALSE(h.doc.IsModified());  // Undo leaves the flag alone
+        EXPECT_TRUE(h.doc.IsModified());  // the frame differs from the file again
         EXPECT_EQ(h.view->hints, std::vector<int>{HINT_CURRENT_FRAME});
         EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
         EXPECT_FALSE(h.Exec(ID_EDIT_UNDO));
     }
 }
 
-TEST(FrameCommands, UndoWritesTheSnapshotIntoWhicheverFrameIsCurrent) {
-    CommandHarness h;
-    MakeAnimation(h.doc, 4, 1, {1, 2, 3, 4, 5});
-    h.doc.m_nCurrentFrame = 2;  // frame 3
-    h.doc.SaveUndo();           // a stroke begins
-    SetPixels(h.doc.m_frames[2], {0, 0, 9, 9});
-    ASSERT_TRUE(h.Exec(ID_FRAMES_NEXTFRAME));
-    ASSERT_TRUE(h.Exec(ID_EDIT_UNDO));
-    EXPECT_EQ(Pixels(h.doc.m_frames[3]), QByteArray(4, 3));
-    EXPECT_EQ(Pixels(h.doc.m_frames[2]), QByteArray::fromHex("00000909"));
-    EXPECT_FALSE(h.Enabled(ID_EDIT_UNDO));
+// Frames 1..5 hold 1..5; a script of commands, then the fills, the current frame and what
+// Undo and Redo allow.
+TEST(FrameCommands, UndoAndRedoFollowTheirFrame) {
+    auto clear = [](CLumvaneDoc& d, int frame) {
+        d.m_nCurrentFrame = frame;
+        d.ChangePixels({1, 0, 3, 1}, [](GrayImage& f) { f.GetData()[1] = f.GetData()[2] = 0; });
+    };
+    struct Case {
+        const char* name;
+        int depth;
+        std::function<void(CommandHarness&)> script;
+        std::vector<int> pixel1;  // pixel 1 of every frame
+        int current;
+        bool undo, redo;
+    } cases[] = {
+        // Draw on frame 3, go to frame 4, Undo: frame 3 comes back and is shown, frame 4 keeps.
+        {"undo goes to its frame",
+         1,
+         [&](CommandHarness& h) {
+             clear(h.doc, 2), h.Exec(ID_FRAMES_NEXTFRAME), h.Exec(ID_EDIT_UNDO);
+         },
+         {1, 2, 3, 4, 5},
+         2,
+         false,
+         true},
+        {"redo",
+         1,
+         [&](CommandHarness& h) {
+             clear(h.doc, 2), h.Exec(ID_EDIT_UNDO), h.Exec(ID_FRAMES_LASTFRAME),
+                 h.Exec(ID_EDIT_REDO);
+         },
+         {1, 2, 0, 4, 5},
+         2,
+         true,
+         false},
+        {"one step by default",
+         1,
+         [&](CommandHarness& h) { clear(h.doc, 0), clear(h.doc, 1), h.Exec(ID_EDIT_UNDO); },
+         {0, 2, 3, 4, 5},
+         1,
+         false,
+         true},
+        {"three steps, two undone",
+         100,
+         [&](CommandHarness& h) {
+             clear(h.doc, 0), clear(h.doc, 1), clear(h.doc, 4);
+             h.Exec(ID_EDIT_UNDO), h.Exec(ID_EDIT_UNDO);
+         },
+         {0, 2, 3, 4, 5},
+         1,
+         true,
+         true},
+        {"a new change drops redo",
+         100,
+         [&](CommandHarness& h) { clear(h.doc, 0), h.Exec(ID_EDIT_UNDO), clear(h.doc, 3); },
+         {1, 2, 3, 0, 5},
+         3,
+         true,
+         false},
+        {"add frame keeps the link",
+         100,
+         [&](CommandHarness& h) {
+             clear(h.doc, 3), h.doc.m_nCurrentFrame = 0, h.Exec(ID_FRAMES_ADDFRAME);
+             h.Exec(ID_EDIT_UNDO);
+         },
+         {1, 255, 2, 3, 4, 5},
+         4,
+         false,
+         true},
+        {"delete drops only the frame's steps",
+         100,
+         [&](CommandHarness& h) {
+             clear(h.doc, 4), clear(h.doc, 1), h.Exec(ID_FRAMES_DELETEFRAME);
+             h.Exec(ID_EDIT_UNDO);
+         },
+         {1, 3, 4, 5},
+         3,
+         false,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CScriptedUi ui;
+        ui.m_answers = {IDYES};
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 1, {1, 2, 3, 4, 5});
+        h.doc.SetUndoDepth(c.depth);
+        c.script(h);
+        std::vector<int> pixel1;
+        for (int i = 0; i < h.doc.m_nFrameCount; ++i)
+            pixel1.push_back(h.doc.m_frames[i].GetData()[1]);
+        EXPECT_EQ(pixel1, c.pixel1);
+        EXPECT_EQ(h.doc.m_nCurrentFrame, c.current);
+        EXPECT_EQ(h.Enabled(ID_EDIT_UNDO), c.undo);
+        EXPECT_EQ(h.Enabled(ID_EDIT_REDO), c.redo);
+    }
 }
 
 TEST(FrameCommands, AddFrameWithoutMemoryTellsAndChangesNothing) {
-    CScriptedUi ui;
-    CommandHarness h;
-    MakeAnimation(h.doc, 4, 1, {A, B, C});
-    h.doc.m_nCurrentFrame = 1;
-    // A frame size whose pixels no system can provide.
-    h.doc.m_nWidth = 1 << 30;
-    h.doc.m_nHeight = 1 << 30;
-    const DocState before = Capture(h.doc);
-    h.view->hints.clear();
-    h.Exec(ID_FRAMES_ADDFRAME);
-    EXPECT_EQ(ui.Texts(), QStringList{"Not enough memory to add a frame."});
-    EXPECT_TRUE(Capture(h.doc) == before);
-    EXPECT_TRUE(h.view->hints.empty());
+    struct Case {
+        const char* name;
+        int width, height;
+        std::uint64_t room;  // 0: the process's real room
+    } cases[] = {
+        // A frame size whose pixels no system can provide.
+        {"beyond any system", 1 << 30, 1 << 30, 0},
+        // The allocation would succeed and touching it get the process killed.
+        {"one byte beyond what the process may have", 4, 1, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CScriptedUi ui;
+        CommandHarness h;
+        MakeAnimation(h.doc, 4, 1, {A, B, C});
+        h.doc.m_nCurrentFrame = 1;
+        h.doc.m_nWidth = c.width;
+        h.doc.m_nHeight = c.height;
+        const DocState before = Capture(h.doc);
+        std::optional<FakeMemoryInfo> fake;
+        if (c.room != 0) fake.emplace().LeaveRoomFor(c.room);
+        h.view->hints.clear();
+        h.Exec(ID_FRAMES_ADDFRAME);
+        EXPECT_EQ(ui.Texts(), QStringList{"Not enough memory to add a frame."});
+        EXPECT_TRUE(Capture(h.doc) == before);
+        EXPECT_TRUE(h.view->hints.empty());
+        if (fake) {
+            // Exactly the room: the frame is added.
+            fake->LeaveRoomFor(4);
+            ui.Clear();
+            h.Exec(ID_FRAMES_ADDFRAME);
+            EXPECT_TRUE(ui.Texts().isEmpty());
+            EXPECT_EQ(h.doc.m_nFrameCount, 4);
+        }
+    }
 }

@@ -7,10 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <optional>
 
 #include "DocTestUtil.h"
 #include "document/NewAnimationDlg.h"
 #include "framework/WinApp.h"
+#include "support/FakeMemoryInfo.h"
+#include "support/FillThroughDoor.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -62,8 +65,7 @@ void NewSavedAndChanged(App& a, CScriptedUi& ui, const QString& path) {
     d.m_frames[1].Fill(40);
     ASSERT_EQ(d.OnSaveDocument(path), 1);
     d.SetPathName(path);
-    d.SaveUndo();
-    d.CurrentFrame().Fill(7);
+    FillThroughDoor(d, 7);
     d.OnFirstFrame();
     ASSERT_TRUE(d.IsModified());
 }
@@ -275,33 +277,61 @@ TEST(NewAnimation, CancelAtStartLeavesNoWindow) {
 }
 
 TEST(NewAnimation, WithoutMemoryTellsAndChangesNothing) {
+    // 10000 x 10000 makes three images of 10004 x 10000.
+    constexpr std::uint64_t kNeed = 3ull * 10004 * 10000;
+    struct Case {
+        const char* name;
+        bool addressLimit;   // the system refuses the allocation
+        std::uint64_t room;  // else it succeeds, and touching more than room would kill
+    } cases[] = {
+        {"address space too small", true, 0},
+        {"one byte beyond what the process may have", false, kNeed - 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
 #if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address space limit does not mix with the sanitizer's shadow memory";
+        if (c.addressLimit) continue;  // the limit does not mix with the shadow memory
 #endif
-    CScriptedUi ui;
-    QTemporaryDir dir;
-    App a;
-    NewSavedAndChanged(a, ui, dir.filePath("walk.anm"));
-    const DocState before = Capture(*a.Doc());
-    rlimit old{};
-    getrlimit(RLIMIT_AS, &old);
-    ui.Clear();
-    ui.m_answers.push_back(IDNO);
-    ui.m_dialogScripts.push_back([&](CDialog& d) {
-        TypeAndOk("10000", "10000")(d);
-        // Room for a little, not for three images of 100 MB.
-        rlimit tight = old;
-        QFile status(QStringLiteral("/proc/self/statm"));
-        status.open(QIODevice::ReadOnly);
-        const qulonglong pages = status.readAll().split(' ').value(0).toULongLong();
-        tight.rlim_cur = pages * 4096 + 150ull * 1024 * 1024;
-        setrlimit(RLIMIT_AS, &tight);
-    });
-    a.app.OnFileNew();
-    setrlimit(RLIMIT_AS, &old);
-    EXPECT_EQ(ui.Texts(),
-              (QStringList{"Save changes to walk?", "Not enough memory to create the animation."}));
-    EXPECT_TRUE(Capture(*a.Doc()) == before);
+        CScriptedUi ui;
+        QTemporaryDir dir;
+        App a;
+        NewSavedAndChanged(a, ui, dir.filePath("walk.anm"));
+        const DocState before = Capture(*a.Doc());
+        rlimit old{};
+        getrlimit(RLIMIT_AS, &old);
+        std::optional<FakeMemoryInfo> fake;
+        ui.Clear();
+        ui.m_answers.push_back(IDNO);
+        ui.m_dialogScripts.push_back([&](CDialog& d) {
+            TypeAndOk("10000", "10000")(d);
+            if (!c.addressLimit) {
+                fake.emplace().LeaveRoomFor(c.room);
+                return;
+            }
+            // Room for a little, not for three images of 100 MB.
+            rlimit tight = old;
+            QFile status(QStringLiteral("/proc/self/statm"));
+            status.open(QIODevice::ReadOnly);
+            const qulonglong pages = status.readAll().split(' ').value(0).toULongLong();
+            tight.rlim_cur = pages * 4096 + 150ull * 1024 * 1024;
+            setrlimit(RLIMIT_AS, &tight);
+        });
+        a.app.OnFileNew();
+        setrlimit(RLIMIT_AS, &old);
+        EXPECT_EQ(ui.Texts(), (QStringList{"Save changes to walk?",
+                                           "Not enough memory to create the animation."}));
+        EXPECT_TRUE(Capture(*a.Doc()) == before);
+        if (fake) {
+            // Exactly the room: the animation is made.
+            fake->LeaveRoomFor(kNeed);
+            ui.Clear();
+            ui.m_answers.push_back(IDNO);
+            ui.m_dialogScripts.push_back(TypeAndOk("10000", "10000"));
+            a.app.OnFileNew();
+            EXPECT_EQ(ui.Texts(), QStringList{"Save changes to walk?"});
+            EXPECT_EQ(a.Doc()->m_nWidth, 10004);
+        }
+    }
 }
 
 TEST(OpenDamaged, KeepsTheOpenAnimationAndStartsNoNewOne) {

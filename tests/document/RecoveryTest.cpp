@@ -2,6 +2,7 @@
 // without touching the document, pixels lent to the writer, copies left by earlier runs, and
 // failures that keep the previous copy.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -18,6 +19,7 @@
 #include "DocTestUtil.h"
 #include "document/RecoveryCopy.h"
 #include "support/ChildProcess.h"
+#include "support/FillThroughDoor.h"
 #include "support/ScriptedUi.h"
 
 using namespace doctest;
@@ -43,11 +45,14 @@ TEST(ChangeMarks, FollowTheFramesAndGrowOnlyForTheOnesChanged) {
         std::function<void(CLumvaneDoc&)> action;
         bool changed[3];  // which of A, B, C (B is current) count as changed
     } cases[] = {
-        {"stroke", [](CLumvaneDoc& d) { d.SaveUndo(); }, {0, 1, 0}},
+        {"stroke", [](CLumvaneDoc& d) { d.BeginStroke(), d.EndStroke(); }, {0, 1, 0}},
         {"clear", [](CLumvaneDoc& d) { d.OnClearFrame(); }, {0, 1, 0}},
         {"paste", [](CLumvaneDoc& d) { d.OnCopy(), d.OnPaste(); }, {0, 1, 0}},
         {"paste lines", [](CLumvaneDoc& d) { d.OnCopy(), d.OnPasteLines(); }, {0, 1, 0}},
-        {"undo", [](CLumvaneDoc& d) { d.OnEditUndo(); }, {0, 1, 0}},
+        {"undo", [](CLumvaneDoc& d) { d.OnClearFrame(), d.OnEditUndo(); }, {0, 1, 0}},
+        {"redo",
+         [](CLumvaneDoc& d) { d.OnClearFrame(), d.OnEditUndo(), d.OnEditRedo(); },
+         {0, 1, 0}},
         {"add", [](CLumvaneDoc& d) { d.OnAddFrame(); }, {0, 0, 0}},
         {"delete", [](CLumvaneDoc& d) { d.OnDeleteFrame(); }, {0, 0, 0}},
         {"next frame", [](CLumvaneDoc& d) { d.OnNextFrame(); }, {0, 0, 0}},
@@ -82,11 +87,10 @@ TEST(ChangeMarks, AStrokeCountsAsAChangeAtItsEndAndKeepsCopiesWaiting) {
     MakeAnimation(d, 8, 2, {A, B});
     QTemporaryDir dir;
     CRecoveryWriter w(dir.path());
-    d.SaveUndo();
-    d.SetStrokeActive(true);
+    d.BeginStroke();
     EXPECT_EQ(w.Copy(d), CRecoveryWriter::Result::InStroke);
     const std::uint64_t v = d.Mark(0).version;
-    d.SetStrokeActive(false);
+    d.EndStroke();
     EXPECT_GT(d.Mark(0).version, v);
     EXPECT_EQ(CopyNow(w, d), 0);
 }
@@ -107,8 +111,9 @@ TEST(RecoveryWriter, EachCopyHoldsWhatSaveWritesAndLeavesTheDocumentAlone) {
         {"stroke on frame 2",
          [](CLumvaneDoc& d) {
              d.m_nCurrentFrame = 1;
-             d.SaveUndo();
-             d.CurrentFrame().DrawStamp(d.m_brushes[9], 4, 1, 0, 255);
+             d.BeginStroke();
+             d.StrokeDab(4, 1, 255);
+             d.EndStroke();
          }},
         {"add", [](CLumvaneDoc& d) { d.OnAddFrame(); }},
         {"paste", [](CLumvaneDoc& d) { d.OnCopy(), d.OnFirstFrame(), d.OnPaste(); }},
@@ -138,8 +143,7 @@ TEST(RecoveryWriter, EachCopyHoldsWhatSaveWritesAndLeavesTheDocumentAlone) {
     ASSERT_EQ(CopyNow(w, d), 0);
     d.m_frames[2].Fill(99);
     d.m_nCurrentFrame = 0;
-    d.SaveUndo();
-    d.CurrentFrame().Fill(77);
+    FillThroughDoor(d, 77);
     ASSERT_EQ(CopyNow(w, d), 0);
     d.m_frames[2].Fill(C);
     EXPECT_EQ(ReadAll(w.CopyPath()), Store(d));
@@ -155,13 +159,48 @@ TEST(RecoveryWriter, EachCopyHoldsWhatSaveWritesAndLeavesTheDocumentAlone) {
     EXPECT_EQ(QDir(w.Folder()).entryList(QDir::Files), QStringList());
 }
 
+// Drawings are private: the folder is the user's alone and so is every file in it, also when
+// the folder was already there for everyone to read.
+TEST(RecoveryWriter, TheFolderAndItsFilesAreTheUsersAlone) {
+    const mode_t oldMask = ::umask(022);
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing ? "a folder made before, 0755" : "a new folder");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("data/recovery"));
+        if (existing) {
+            ASSERT_TRUE(QDir().mkpath(folder));
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        }
+        CScriptedUi ui;
+        CRecoveryWriter w(folder);
+        CLumvaneDoc d;
+        MakeAnimation(d, 8, 2, {A, B});
+        d.SetModifiedFlag(true);
+        ASSERT_EQ(CopyNow(w, d), 0);
+        d.SaveUndo();
+        d.CurrentFrame().Fill(C);
+        ASSERT_EQ(CopyNow(w, d), 0);  // a copy written over an earlier one too
+        const auto mode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777
+                                                                         : 01000000u;
+        };
+        EXPECT_EQ(mode(folder), 0700u);
+        const QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        EXPECT_EQ(files.size(), 3) << files.join(' ').toStdString();  // copy, side file, lock
+        for (const QString& f : files) EXPECT_EQ(mode(folder + "/" + f), 0600u) << f.toStdString();
+        w.Discard();
+    }
+    ::umask(oldMask);
+}
+
 TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
     struct Case {
         const char* name;
         std::function<void(CLumvaneDoc&)> change;
     } cases[] = {
-        {"stroke", [](CLumvaneDoc& d) { d.SaveUndo(), d.CurrentFrame().Fill(1); }},
-        {"undo", [](CLumvaneDoc& d) { d.m_undoImage.Fill(2), d.OnEditUndo(); }},
+        {"change", [](CLumvaneDoc& d) { FillThroughDoor(d, 1); }},
+        {"stroke", [](CLumvaneDoc& d) { d.BeginStroke(), d.StrokeDab(1, 1, 255); }},
         {"delete", [](CLumvaneDoc& d) { d.OnDeleteFrame(); }},
         {"new", [](CLumvaneDoc& d) { d.CreateAnimation(8, 2); }},
         {"open", [](CLumvaneDoc& d) { Load(d, Store(d)); }},
@@ -185,7 +224,7 @@ TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
     MakeAnimation(d, 8, 2, {A});
     const unsigned char* own = d.m_frames[0].GetData();
     d.LendFrame(0)->Done();
-    d.SaveUndo();
+    FillThroughDoor(d, 1);
     EXPECT_EQ(d.m_frames[0].GetData(), own);
 }
 
@@ -204,8 +243,7 @@ TEST(RecoveryWriter, FramesChangedWhileACopyIsWrittenComeInTheNext) {
     // Strokes on every frame while the worker encodes them.
     for (int f = 5; f >= 0; --f) {
         d.m_nCurrentFrame = f;
-        d.SaveUndo();
-        d.CurrentFrame().Fill(100 + f);
+        FillThroughDoor(d, 100 + f);
     }
     d.m_nCurrentFrame = 0;
     // The last frame is read last: the stroke went to a copy of its pixels.
@@ -280,9 +318,10 @@ TEST(RecoveryWriter, AFailedCopyIsReportedAndKeepsThePreviousOne) {
         const QByteArray first = ReadAll(w.CopyPath());
         LimitFileSize(static_cast<rlim_t>(first.size()) + 1000);
         std::mt19937 rng(5);
-        d.SaveUndo();
-        for (std::size_t i = 0; i < d.CurrentFrame().PixelCount(); ++i)
-            d.CurrentFrame().GetData()[i] = static_cast<unsigned char>(rng());
+        d.ChangePixels({0, 0, d.m_nWidth, d.m_nHeight}, [&rng](GrayImage& f) {
+            for (std::size_t i = 0; i < f.PixelCount(); ++i)
+                f.GetData()[i] = static_cast<unsigned char>(rng());
+        });
         out += " second " + std::to_string(CopyNow(w, d));
         out += ReadAll(w.CopyPath()) == first ? " previous kept" : " previous lost";
         return out;
@@ -306,9 +345,10 @@ TEST(RecoveryWriter, AProgramKilledWhileACopyIsWrittenLeavesTheLastWholeCopy) {
             std::mt19937 rng(7);
             for (int f = 0; f < 3; ++f) {
                 d.m_nCurrentFrame = f;
-                d.SaveUndo();
-                for (std::size_t i = 0; i < d.CurrentFrame().PixelCount(); ++i)
-                    d.CurrentFrame().GetData()[i] = static_cast<unsigned char>(rng() & 3);
+                d.ChangePixels({0, 0, d.m_nWidth, d.m_nHeight}, [&rng](GrayImage& f) {
+                    for (std::size_t i = 0; i < f.PixelCount(); ++i)
+                        f.GetData()[i] = static_cast<unsigned char>(rng() & 3);
+                });
             }
             w.Copy(d);
             usleep(static_cast<useconds_t>(delayMs) * 1000);

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "document/LumvaneDoc.h"
 #include "export/CommandLine.h"
@@ -643,5 +644,69 @@ TEST(CommandLineProgram, MovieWithSoundAndRefusedTracks) {
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                     .isEmpty());
     EXPECT_EQ(QDir(d).entryList({"refused*"}, QDir::Files | QDir::Hidden).size(), 0);
+}
+
+// Every file of a folder by name, with its bytes (links as the text they point to).
+std::map<QString, QByteArray> Snapshot(const QString& dir) {
+    std::map<QString, QByteArray> files;
+    for (const QFileInfo& f : QDir(dir).entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                      QDir::NoDotAndDotDot | QDir::System)) {
+        QFile in(f.filePath());
+        files[f.fileName()] = f.isSymLink() ? f.symLinkTarget().toUtf8()
+                                            : (in.open(QIODevice::ReadOnly) ? in.readAll() : "?");
+    }
+    return files;
+}
+
+// An output that is the animation or the sound track, by name, through "./" or a link, and
+// numbered names one of which is the animation: refused as a bad argument, every file as it
+// was, nothing new.
+TEST(CommandLineProgram, OutputThatIsAnInputIsRefusedAndEveryFileStays) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    const QString anm = SaveAnimation(d, 3);
+    const QString wavFile = d + "/voice.wav";
+    ASSERT_TRUE(wav::Write(wavFile, wav::Pcm8(11025, wav::Samples(2000))));
+    // The same animation under names that the numbered exports make.
+    for (const char* name : {"walk0002.tga", "walk3.tsd", "walk0003.png"})
+        ASSERT_TRUE(QFile::copy(anm, d + "/" + name));
+    ASSERT_TRUE(QFile::link(anm, d + "/link.gif"));
+    ASSERT_TRUE(QFile::link(wavFile, d + "/voice.mp4"));
+    const std::map<QString, QByteArray> before = Snapshot(d);
+    const auto isAnimation = [](const QString& out, const QString& in) {
+        return "lumvane: Cannot write " + out + ": it is the animation file " + in + ".\n";
+    };
+    const auto isSound = [&](const QString& out) {
+        return "lumvane: Cannot write " + out + ": it is the sound track " + wavFile + ".\n";
+    };
+    struct Case {
+        QStringList args;
+        QString err;
+    } cases[] = {
+        {{"--export", "gif", "--out", anm, anm}, isAnimation(anm, anm)},
+        {{"--export", "mp4", "--out", d + "/./walk.anm", anm}, isAnimation(d + "/./walk.anm", anm)},
+        {{"--export", "webm", "--out", d + "/link.gif", anm}, isAnimation(d + "/link.gif", anm)},
+        {{"--export", "mp4", "--out", wavFile, "--sound", wavFile, anm}, isSound(wavFile)},
+        {{"--export", "webm", "--out", d + "/voice.mp4", "--sound", wavFile, anm},
+         isSound(d + "/voice.mp4")},
+        {{"--export", "tga-gray", "--out", d, "--name", "walk", d + "/walk0002.tga"},
+         isAnimation(d + "/walk0002.tga", d + "/walk0002.tga")},
+        {{"--export", "tsd", "--out", d, "--name", "walk", "--start", "1", d + "/walk3.tsd"},
+         isAnimation(d + "/walk3.tsd", d + "/walk3.tsd")},
+        {{"--export", "png", "--out", d, "--name", "walk", d + "/walk0003.png"},
+         isAnimation(d + "/walk0003.png", d + "/walk0003.png")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const RunResult r = Lumvane(c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(Snapshot(d) == before);
+    }
+    // A name beside the animation's own is written as before.
+    const RunResult ok = Lumvane({"--export", "tga-gray", "--out", d, "--name", "run", anm});
+    EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(d + "/run0003.tga"));
 }
 #endif

@@ -936,3 +936,70 @@ TEST(MovieExport, CancelAndFailureThroughTheProgressWindow) {
         EXPECT_EQ(Fingerprint(doc), before);
     }
 }
+
+// File > Export and File > Export Movie with an output that is what the export reads: the
+// animation's own file (by name, through a link, or as one of the numbered names) or the sound
+// track. The message names both, nothing is written, every file stays as it was.
+TEST(Export, OutputThatIsTheAnimationOrTheSoundIsRefused) {
+    struct Case {
+        const char* name;
+        const char* animation;  // the document's file in the folder
+        bool movie;             // File > Export Movie, else File > Export
+        int formatId;
+        const char* output;  // the chooser's answer below the folder ("" the folder)
+        const char* start;
+        QString message;  // $ stands for the folder
+    } cases[] = {
+        {"a movie over the animation", "walk.anm", true, IDC_MOVIE_MP4, "/walk.anm", "1",
+         "Cannot write $/walk.anm: it is the animation file $/walk.anm."},
+        {"a GIF through a link to it", "walk.anm", true, IDC_MOVIE_GIF, "/link.gif", "1",
+         "Cannot write $/link.gif: it is the animation file $/walk.anm."},
+        {"a movie over the sound track", "walk.anm", true, IDC_MOVIE_WEBM, "/voice.wav", "1",
+         "Cannot write $/voice.wav: it is the sound track $/voice.wav."},
+        {"PNG images, one named as the animation", "walk0004.png", true, IDC_MOVIE_PNG, "", "2",
+         "Cannot write $/walk0004.png: it is the animation file $/walk0004.png."},
+        {"Targa files, one named as the animation", "walk0002.tga", false, IDC_FORMAT_GRAY, "", "1",
+         "Cannot write $/walk0002.tga: it is the animation file $/walk0002.tga."},
+        {"drawing files, one named as the animation", "walk3.tsd", false, IDC_FORMAT_TESSEL, "",
+         "3", "Cannot write $/walk3.tsd: it is the animation file $/walk3.tsd."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        CScriptedUi ui;
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 3, 16, 8);
+        const QString anm = d + "/" + c.animation;
+        ASSERT_EQ(doc.OnSaveDocument(anm), 1);
+        doc.SetPathName(anm, false);
+        LoadTrack(doc, 2000);
+        doc.m_szSoundPath = d + "/voice.wav";
+        ASSERT_TRUE(QFile::copy(anm, doc.m_szSoundPath));
+        ASSERT_TRUE(QFile::link(anm, d + "/link.gif"));
+        const QStringList files = AllFilesIn(d);
+        const std::vector<unsigned char> animation = ReadAll(anm);
+        bool open = false;
+        if (c.movie) {
+            ui.m_fileAnswers.push_back(d + c.output);
+            ui.m_dialogScripts.push_back([&](CDialog& dlg) {
+                FillMovie({c.formatId, true, "25", "walk", c.start})(dlg);
+                open = !dlg.IsEnded();
+            });
+            OnExportMovie(doc, nullptr);
+        } else {
+            ui.m_fileAnswers.push_back(d);
+            ui.m_dialogScripts.push_back([&](CDialog& dlg) {
+                Fill({d, "walk", c.start, c.formatId})(dlg);
+                open = !dlg.IsEnded();
+            });
+            OnExport(doc, nullptr);
+        }
+        EXPECT_EQ(ui.Texts(), QStringList{QString(c.message).replace('$', d)});
+        // The movie dialog stays open for another name; Export has closed before it knows.
+        EXPECT_EQ(open, c.movie);
+        EXPECT_EQ(AllFilesIn(d), files);
+        EXPECT_EQ(ReadAll(anm), animation);
+        EXPECT_EQ(ReadAll(doc.m_szSoundPath), animation);
+    }
+}

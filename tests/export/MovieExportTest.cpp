@@ -15,13 +15,17 @@ extern "C" {
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "document/MemoryCheck.h"
 #include "export/MovieExport.h"
 #include "export/MovieProbe.h"
+#include "export/VideoEncoderPlan.h"
 #include "support/ChildProcess.h"
+#include "support/FakeMemoryInfo.h"
 
 namespace {
 
@@ -397,6 +401,9 @@ TEST(MovieExport, BadSettingsAndUnwritablePlacesAreRefusedWithTheirTexts) {
         {"gif onto a folder", MovieFormat::Gif,
          [](MovieSource&, MovieSettings& s) { s.outputPath.replace("/walk.gif", "/folder"); },
          "Error writing file $/folder"},
+        // The encoder would need a byte more than the process may have: not started.
+        {"mp4 beyond the memory", MovieFormat::Mp4, nullptr, "memory"},
+        {"webm beyond the memory", MovieFormat::WebM, nullptr, "memory"},
     };
     Animation anim(64, 48, 6);
     LoadTrack(anim.doc, 22050, 10000);
@@ -406,19 +413,70 @@ TEST(MovieExport, BadSettingsAndUnwritablePlacesAreRefusedWithTheirTexts) {
         ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
         MovieSource source = MovieSourceOf(anim.doc);
         MovieSettings settings = Settings(c.format, dir.path());
-        c.change(source, settings);
+        if (c.change) c.change(source, settings);
         QString text = QString(c.text).replace("$", dir.path());
         if (text.startsWith("Error writing")) text += diskFull;
+        std::optional<FakeMemoryInfo> fake;
+        if (text == "memory") {
+            const std::uint64_t need = PlanVideoEncoder(source, settings).bytes;
+            fake.emplace().LeaveRoomFor(need - 1);
+            text = QStringLiteral(
+                       "Could not encode the movie: not enough memory for frames of 64 "
+                       "x 48 pixels (about %1 MB needed, %2 MB available)")
+                       .arg((need + (1 << 20) - 1) >> 20)
+                       .arg((need - 1 + kMemoryReserve) >> 20);
+        }
         QString error;
         EXPECT_EQ(ExportMovie(source, settings, {}, &error), MOVIE_FAILED);
         EXPECT_EQ(error, text);
         EXPECT_EQ(Listing(dir.path()), "folder dir\n");
         other.Create(64, 47);
     }
+    // With exactly the room it needs, the movie is written.
+    for (const MovieFormat format : {MovieFormat::Mp4, MovieFormat::WebM}) {
+        QTemporaryDir dir;
+        const MovieSource source = MovieSourceOf(anim.doc);
+        const MovieSettings settings = Settings(format, dir.path());
+        FakeMemoryInfo fake;
+        fake.LeaveRoomFor(PlanVideoEncoder(source, settings).bytes);
+        QString error;
+        EXPECT_EQ(ExportMovie(source, settings, {}, &error), MOVIE_DONE) << error.toStdString();
+    }
     // Failures of FFmpeg itself, which these files cannot provoke.
     EXPECT_EQ(MovieTextNoEncoder("libx264"), "The libx264 encoder is not available.");
     EXPECT_EQ(MovieTextEncodeFailed("Invalid argument"),
               "Could not encode the movie: Invalid argument");
+}
+
+// Small frames keep the encoders' own choices; large ones get fewer threads and held-back
+// frames, so that their need stays within reach. (The needs are what the encoders were
+// measured to take at their peak, plus a margin.)
+TEST(MovieExport, EncodersAreSizedToTheFrame) {
+    struct Case {
+        MovieFormat format;
+        int width, height, count, cores;
+        int threads, lookahead, tiles;
+        std::uint64_t atLeastMB, atMostMB;
+    } cases[] = {
+        {MovieFormat::Mp4, 644, 480, 100, 2, 3, 40, 0, 200, 240},
+        {MovieFormat::Mp4, 644, 480, 100, 16, 24, 40, 0, 280, 320},
+        {MovieFormat::Mp4, 1920, 1080, 100, 16, 24, 40, 0, 1200, 1300},
+        {MovieFormat::Mp4, 10004, 10000, 1, 16, 1, 1, 0, 1400, 1500},
+        {MovieFormat::Mp4, 10004, 10000, 60, 16, 1, 1, 0, 6000, 6100},
+        {MovieFormat::WebM, 644, 480, 100, 2, 2, 25, 1, 170, 200},
+        {MovieFormat::WebM, 1920, 1080, 100, 32, 16, 25, 2, 520, 580},
+        {MovieFormat::WebM, 10004, 10000, 1, 2, 2, 1, 5, 7400, 7600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " +
+                     std::to_string(c.count) + " frames " + std::to_string(c.cores) + " cores");
+        const VideoEncoderPlan p = PlanVideoEncoder(c.format, c.width, c.height, c.count, c.cores);
+        EXPECT_EQ(p.threads, c.threads);
+        EXPECT_EQ(p.lookahead, c.lookahead);
+        EXPECT_EQ(p.tileColumnsLog2, c.tiles);
+        EXPECT_GE(p.bytes >> 20, c.atLeastMB);
+        EXPECT_LE(p.bytes >> 20, c.atMostMB);
+    }
 }
 
 TEST(MovieExport, CancelLeavesNoPartialMovieAndAnOlderFileAsItWas) {

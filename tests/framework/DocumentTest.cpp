@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +7,7 @@
 
 #include "framework/Archive.h"
 #include "framework/Document.h"
+#include "support/FifoRescue.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -63,22 +65,32 @@ TEST(Document, OpenFailuresReportAndKeepTheDocument) {
     WriteFile(denied, QByteArray::fromHex("00000000"));
     QFile::setPermissions(denied, QFileDevice::Permissions());
     const bool runningAsRoot = QFile(denied).open(QIODevice::ReadOnly);
+    // Paths that are no regular file: a FIFO (also through a link), a device, a folder.
+    const QString fifo = dir.filePath("fifo.anm");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString fifoLink = dir.filePath("link.anm");
+    ASSERT_TRUE(QFile::link(fifo, fifoLink));
 
     struct Case {
         QString path;
         QString text;
     } cases[] = {
-        {truncated, "Unexpected file format."},
-        {empty, "Unexpected file format."},
-        {missing, missing + " was not found."},
-        {denied, "Access to " + denied + " was denied."},
+        {truncated, "Unexpected file format."},   {empty, "Unexpected file format."},
+        {missing, missing + " was not found."},   {denied, "Access to " + denied + " was denied."},
+        {fifo, "Unexpected file format."},        {fifoLink, "Unexpected file format."},
+        {"/dev/zero", "Unexpected file format."}, {dir.path(), "Failed to open document."},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
         if (c.path == denied && runningAsRoot) continue;  // root reads anything
         CScriptedUi ui;
         IntDoc doc;
         doc.SetModifiedFlag(true);
+        // A reader waiting on the FIFO is let go after a while, so that a wait shows as a
+        // failure instead of a hang.
+        FifoRescue rescue(fifo);
         EXPECT_EQ(doc.OnOpenDocument(c.path), 0);
+        EXPECT_FALSE(rescue.Stop()) << "the open waited for a writer";
         EXPECT_EQ(ui.Texts(), QStringList{c.text});
         EXPECT_EQ(ui.m_messages[0].caption, QStringLiteral("Lumvane"));
         EXPECT_EQ(doc.values, (std::vector<std::int32_t>{1, 2, 3}));

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include "document/WaveFile.h"
 #include "playback/QtWaveOut.h"
 #include "support/ChildProcess.h"
+#include "support/FifoRescue.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -181,6 +183,10 @@ TEST(AudioLoad, FilesAndMessages) {
 }
 
 TEST(AudioLoad, PathsThatCannotBeRead) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo.wav");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("zero.wav")));
     struct Case {
         const char* name;
         QString path;
@@ -189,11 +195,16 @@ TEST(AudioLoad, PathsThatCannotBeRead) {
         {"four characters", ".wav", kBadExt},
         {"three characters", "wav", kBadExt},
         {"missing file", "/nonexistent-folder/x.wav", kCannotOpen},
+        // Opened without waiting for a writer, and refused.
+        {"a FIFO", fifo, kCannotOpen},
+        {"a device", dir.filePath("zero.wav"), kCannotOpen},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LoadRig rig;
+        FifoRescue rescue(fifo);
         rig.Load(c.path);
+        EXPECT_FALSE(rescue.Stop()) << "the load waited for a writer";
         EXPECT_EQ(rig.ui.Texts(), QStringList{c.message});
         EXPECT_EQ(rig.doc.m_bSoundLoaded, 0);
     }

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QWindow>
+#include <functional>
 #include <map>
 
 #include "ShellFixture.h"
@@ -141,40 +142,94 @@ TEST_F(MainFrameTest, HandsItselfToItsViewsAsTheirRelay) {
     EXPECT_EQ(frame->GetActiveView(), frame->DrawingView());
 }
 
-// Real pointer events on the window: Qt gives a drag to the widget where the button went down,
-// yet a drag from the timeline or the brush bar that enters the drawing pane draws there, from
-// the last position the pane saw and without an undo snapshot.
-TEST_F(MainFrameTest, DragThatEntersThePaneWithTheButtonHeldDraws) {
+// Every way pixels change goes through the document's door: afterwards the document is
+// modified, the frame's change mark has grown (the recovery copy writes it again), there is a
+// step to undo (or, after Undo, to redo), and the pane shows exactly the frame. A drag from the
+// timeline or the brush bar that enters the pane with the button held draws there as a press
+// would, from the last position the pane saw.
+TEST_F(MainFrameTest, EveryWriterGoesThroughTheDocument) {
     ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
     frame->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
     doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
     QCoreApplication::processEvents();
     CLumvaneView* view = frame->DrawingView();
+    QWidget* pane = view->viewport();
     QWindow* window = frame->windowHandle();
     const auto at = [this](QWidget* w, QPoint p) { return w->mapTo(frame.get(), p); };
-    QWidget* sources[] = {frame->TimeView()->viewport(),
-                          frame->BrushBar()->findChild<QAbstractButton*>()};
-    for (QWidget* source : sources) {
-        SCOPED_TRACE(source->metaObject()->className());
-        doc->m_frames[0].Fill(255);
-        doc->m_bUndoValid = 0;
-        QWidget* pane = view->viewport();
-        const QPoint first(view->m_nOffsetX + 10, view->m_nOffsetY + 10);
+    const QPoint first(view->m_nOffsetX + 10, view->m_nOffsetY + 10);
+    const auto dragFrom = [&](QWidget* source) {
         QTest::mouseMove(window, at(pane, first));  // the pane sees the pointer, button up
         QTest::mousePress(window, Qt::LeftButton, {}, at(source, QPoint(3, 3)));
         QTest::mouseMove(window, at(pane, first + QPoint(20, 0)));
         QTest::mouseRelease(window, Qt::LeftButton, {}, at(pane, first + QPoint(30, 0)));
+    };
+    const auto run = [this](int id) { frame->ExecuteCommand(id); };
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::function<void()> write;
+        bool undone;  // the step is one to redo
+    } cases[] = {
+        {"stroke", [] {},
+         [&] {
+             QTest::mousePress(pane, Qt::LeftButton, {}, first);
+             QTest::mouseMove(pane, first + QPoint(9, 4));
+             QTest::mouseRelease(pane, Qt::LeftButton, {}, first + QPoint(9, 4));
+         },
+         false},
+        {"drag from the timeline", [] {}, [&] { dragFrom(frame->TimeView()->viewport()); }, false},
+        {"drag from the brush bar", [] {},
+         [&] { dragFrom(frame->BrushBar()->findChild<QAbstractButton*>()); }, false},
+        {"clear", [&] { ui.m_answers = {IDYES}; }, [&] { run(ID_EDIT_CLEARFRAME); }, false},
+        {"paste", [&] { run(ID_EDIT_COPY), run(ID_FRAMES_ADDFRAME); }, [&] { run(ID_EDIT_PASTE); },
+         false},
+        {"paste lines", [&] { run(ID_EDIT_COPY), run(ID_FRAMES_ADDFRAME); },
+         [&] { run(ID_EDIT_PASTELINES); }, false},
+        {"undo", [&] { dragFrom(frame->TimeView()->viewport()); }, [&] { run(ID_EDIT_UNDO); },
+         true},
+        {"redo", [&] { dragFrom(frame->TimeView()->viewport()), run(ID_EDIT_UNDO); },
+         [&] { run(ID_EDIT_REDO); }, false},
+        {"insert frames", [] {},
+         [&] {
+             std::vector<GrayImage> frames(2);
+             for (GrayImage& f : frames) f.Create(64, 32), f.Fill(9);
+             doc->InsertFrames(doc->m_nCurrentFrame, frames);
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
+        doc->m_frames[0].Fill(128);  // so that clear, paste and redo change something
+        doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+        doc->SetUndoDepth(10);
+        c.prepare();
+        doc->SetModifiedFlag(false);
+        const std::uint64_t version = doc->Mark(doc->m_nCurrentFrame).version;
+        const std::uint64_t changes = doc->ChangeCount();
+        c.write();
         QCoreApplication::processEvents();
-        // Ink along the drag (a 2-pixel brush on stored row 32 - 10 - 1), from its first point
-        // to the move and on to the release.
-        const unsigned char* row = doc->m_frames[0].GetData() + (doc->m_nHeight - 11) * 64;
-        for (int from : {10, 20, 30}) {
-            int ink = 0;
-            for (int x = from; x < from + 10; ++x) ink += row[x] < 255;
-            EXPECT_GT(ink, 0) << "from x " << from;
-        }
-        EXPECT_EQ(doc->m_bUndoValid, 0);
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_GT(doc->ChangeCount(), changes);
+        EXPECT_GT(doc->Mark(doc->m_nCurrentFrame).version, version);
+        EXPECT_TRUE(c.undone ? doc->History().CanRedo() : doc->History().CanUndo());
+        EXPECT_FALSE(doc->StrokeActive());
+        const GrayImage& shown = doc->m_frames[doc->m_nCurrentFrame];
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x)
+                ASSERT_EQ(qGray(view->DisplayImage().pixel(x, 31 - y)), shown.GetData()[y * 64 + x])
+                    << x << "," << y;
+    }
+    // The drags drew along their whole way (a 2-pixel brush on stored row 32 - 10 - 1): from
+    // the first point the pane saw, to the move, and on to the release.
+    ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
+    dragFrom(frame->TimeView()->viewport());
+    const unsigned char* row = doc->m_frames[0].GetData() + (doc->m_nHeight - 11) * 64;
+    for (int from : {10, 20, 30}) {
+        int ink = 0;
+        for (int x = from; x < from + 10; ++x) ink += row[x] < 255;
+        EXPECT_GT(ink, 0) << "from x " << from;
     }
 }
 
@@ -250,6 +305,13 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
         {K(Qt::CTRL | Qt::Key_P), 57607},
         {K(Qt::CTRL | Qt::Key_Z), 57643},
         {K(Qt::ALT | Qt::Key_Backspace), 57643},
+        {K(Qt::CTRL | Qt::Key_Y), 57644},
+        {K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 57644},
+        {K(Qt::CTRL | Qt::Key_Plus), 32850},
+        {K(Qt::CTRL | Qt::Key_Equal), 32850},
+        {K(Qt::CTRL | Qt::Key_Minus), 32851},
+        {K(Qt::CTRL | Qt::Key_0), 32852},
+        {K(Qt::CTRL | Qt::Key_9), 32853},
         {K(Qt::CTRL | Qt::Key_X), 57635},
         {K(Qt::SHIFT | Qt::Key_Delete), 57635},
         {K(Qt::CTRL | Qt::Key_C), 57634},

@@ -208,6 +208,19 @@ TEST_F(ReentryTest, PointerDuringPlayEndsDragsButChangesNothing) {
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(doc->m_nCurrentFrame, 2);
 
+    // A press that playback refused, held on after the end: its drag draws nothing.
+    clock.waits = 0;
+    clock.onWait = [&](int wait) {
+        if (wait == 3) QTest::mousePress(pane, Qt::LeftButton, Qt::NoModifier, at);
+    };
+    EXPECT_TRUE(frame->ExecuteCommand(ID_FRAMES_PLAY));
+    clock.onWait = nullptr;
+    move(at + QPoint(12, 5));
+    QTest::mouseRelease(pane, Qt::LeftButton, Qt::NoModifier, at + QPoint(20, 5));
+    EXPECT_EQ(Frames(), frames);
+    EXPECT_FALSE(doc->m_bUndoValid);
+    EXPECT_FALSE(doc->IsModified());
+
     QTest::mousePress(pane, Qt::LeftButton, Qt::NoModifier, at);
     move(at + QPoint(12, 5));
     QTest::mouseRelease(pane, Qt::LeftButton, Qt::NoModifier, at + QPoint(12, 5));

@@ -78,17 +78,23 @@ TEST_F(ViewTest, MovesWithoutButtonOnlyTrackThePointer) {
     Move(At(30, 20), Qt::NoButton);
     EXPECT_EQ(view->m_ptLast, QPoint(30, 20));
     EXPECT_EQ(CountOther(doc.m_frames[0], 255), 0);
-    // A drag entering with the button already down draws from there, without a snapshot.
-    Reference ref(doc.m_frames[0]);
-    Move(At(40, 20));
-    ref->DrawLine(doc.m_brushes[0], 30, 28, 40, 28, 0, 255);
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
-    EXPECT_EQ(doc.m_bUndoValid, 0);
-    EXPECT_FALSE(doc.IsModified());
     // Other buttons neither draw nor snapshot.
     QTest::mousePress(Pane(), Qt::RightButton, Qt::NoModifier, At(10, 10));
     QTest::mouseRelease(Pane(), Qt::RightButton, Qt::NoModifier, At(10, 10));
     EXPECT_EQ(doc.m_bUndoValid, 0);
+    EXPECT_EQ(CountOther(doc.m_frames[0], 255), 0);
+    // A drag entering with the button already down draws from the last position seen, and
+    // starts as a press does: a snapshot to undo, the document modified.
+    Move(At(30, 20), Qt::NoButton);
+    Reference ref(doc.m_frames[0]);
+    Move(At(40, 20));
+    ref->DrawLine(doc.m_brushes[0], 30, 28, 40, 28, 0, 255);
+    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
+    EXPECT_EQ(doc.m_bUndoValid, 1);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_TRUE(doc.StrokeActive());
+    Release(At(40, 20));
+    EXPECT_FALSE(doc.StrokeActive());
 }
 
 TEST_F(ViewTest, KeysNoCommandTookDoNotScrollThePane) {

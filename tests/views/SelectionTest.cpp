@@ -2,6 +2,7 @@
 #include <QScrollBar>
 
 #include "ViewFixture.h"
+#include "views/SelectionBox.h"
 
 namespace {
 
@@ -31,10 +32,10 @@ TEST(SelectionHandles, ChosenByManhattanDistanceInCornerOrder) {
     for (Case c : {Case{25, 25, 0}, Case{30, 30, 4}, Case{10, 49, 0}, Case{10, 50, 4},
                    Case{-29, 10, 0}, Case{85, 25, 1}, Case{100, 139, 2}, Case{10, 100, 3},
                    Case{55, 55, 4}, Case{500, 500, 4}}) {
-        EXPECT_EQ(CLumvaneView::ChooseHandle(box, c.vx, c.vy), c.handle) << c.vx << "," << c.vy;
+        EXPECT_EQ(selection_box::ChooseHandle(box, c.vx, c.vy), c.handle) << c.vx << "," << c.vy;
     }
     // A tiny box: the first corner in order wins.
-    EXPECT_EQ(CLumvaneView::ChooseHandle({0, 0, 5, 5}, 5, 5), 0);
+    EXPECT_EQ(selection_box::ChooseHandle({0, 0, 5, 5}, 5, 5), 0);
 }
 
 TEST(SelectionHandles, DraggingRules) {
@@ -63,7 +64,7 @@ TEST(SelectionHandles, DraggingRules) {
              Case{b, 4, 0, 100, b},
          }) {
         LRect box = c.box;
-        CLumvaneView::DragBox(box, c.handle, c.ddx, c.ddy, 200, 200);
+        selection_box::DragBox(box, c.handle, c.ddx, c.ddy, 200, 200);
         EXPECT_EQ(box, c.result) << "handle " << c.handle << " by " << c.ddx << "," << c.ddy;
     }
 }

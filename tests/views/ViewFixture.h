@@ -63,6 +63,9 @@ class ViewTest : public ::testing::Test {
     // A shown view whose pane (viewport) is paneW x paneH, past its first paint.
     void ShowView(int paneW, int paneH) {
         view = std::make_unique<TestView>(&doc, nullptr, context);
+        // As the main window connects them.
+        QObject::connect(&doc, &CLumvaneDoc::FrameRectChanged, view.get(),
+                         &CLumvaneView::OnFrameRectChanged);
         view->resize(paneW, paneH);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
