@@ -18,6 +18,8 @@ extern "C" {
 #include <cstring>
 #include <new>
 
+#include "document/MemoryCheck.h"
+
 namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
@@ -145,6 +147,9 @@ class Decoder {
     SoundDecode Receive();
     bool Full() const { return m_track.Frames() >= m_maxFrames && m_maxFrames > 0; }
     bool KeepGoing();
+    // Room for samples samples, asked of the memory check first: with the kernel's overcommit
+    // a reservation that does not fit succeeds and touching it gets the program killed.
+    bool Grow(std::size_t samples);
 
     ByteSource& m_source;
     const SoundDecodeProgress& m_progress;
@@ -205,6 +210,15 @@ SoundDecode Decoder::Open(const QByteArray& name) {
     return SoundDecode::Ok;
 }
 
+bool Decoder::Grow(std::size_t samples) {
+    if (samples <= m_track.samples.capacity()) return true;
+    // The old block and the new one live together while the samples move.
+    const std::uint64_t bytes = (samples + m_track.samples.size()) * sizeof(std::int16_t);
+    if (!MemoryFits(bytes)) return false;
+    m_track.samples.reserve(samples);
+    return true;
+}
+
 bool Decoder::KeepGoing() {
     if (!m_progress || (++m_nCalls & 15) != 0) return true;
     double done = 0;
@@ -232,7 +246,8 @@ SoundDecode Decoder::Append(const AVFrame* frame) {
             const std::int64_t expect = std::min<std::int64_t>(
                 {std::int64_t(std::min(m_duration, double(kMaxSoundSeconds)) * m_track.rate) + 4096,
                  m_maxFrames, std::int64_t(48000) * kMaxSoundSeconds});
-            m_track.samples.reserve(static_cast<std::size_t>(expect * m_track.channels));
+            if (!Grow(static_cast<std::size_t>(expect * m_track.channels)))
+                return SoundDecode::NoMemory;
         }
     }
     if (!m_swr || frame->format != m_inFormat || frame->sample_rate != m_inRate ||
@@ -255,10 +270,16 @@ SoundDecode Decoder::Append(const AVFrame* frame) {
         if (ret >= 0) ret = swr_init(m_swr);
         if (ret < 0) return SoundDecode::Unreadable;
     }
-    const int room = swr_get_out_samples(m_swr, frame->nb_samples);
-    if (room < 0) return SoundDecode::Unreadable;
     const std::size_t at = m_track.samples.size();
-    m_track.samples.resize(at + static_cast<std::size_t>(room) * m_track.channels);
+    // Nothing past the longest track is stored; the converter keeps the rest, which is dropped.
+    const int room = static_cast<int>(
+        std::min<std::int64_t>(swr_get_out_samples(m_swr, frame->nb_samples),
+                               m_maxFrames - static_cast<std::int64_t>(at) / m_track.channels));
+    if (room < 0) return SoundDecode::Unreadable;
+    const std::size_t need = at + static_cast<std::size_t>(room) * m_track.channels;
+    if (need > m_track.samples.capacity() && !Grow(std::max(need, m_track.samples.capacity() * 2)))
+        return SoundDecode::NoMemory;
+    m_track.samples.resize(need);
     auto* out = reinterpret_cast<std::uint8_t*>(m_track.samples.data() + at);
     const int got =
         swr_convert(m_swr, &out, room, const_cast<const std::uint8_t**>(frame->extended_data),
@@ -333,7 +354,10 @@ SoundDecode Decoder::Run(const QByteArray& name, DecodedSound& out) {
         }
         if (m_track.samples.empty())
             return m_bDecodeErrors ? SoundDecode::Unreadable : SoundDecode::Empty;
-        m_track.samples.shrink_to_fit();
+        // Spare room goes back when a copy fits; it is at most what the file said or doubling.
+        if (m_track.samples.capacity() - m_track.samples.size() > m_track.samples.size() / 8 &&
+            MemoryFits(m_track.samples.size() * sizeof(std::int16_t)))
+            m_track.samples.shrink_to_fit();
         out = std::move(m_track);
         return SoundDecode::Ok;
     } catch (const std::bad_alloc&) {

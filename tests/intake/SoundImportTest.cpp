@@ -15,6 +15,7 @@
 #include "intake/SoundImport.h"
 #include "intake/SoundImportCommand.h"
 #include "playback/WavBuilder.h"
+#include "support/FakeMemoryInfo.h"
 #include "support/RecordingWaveOut.h"
 #include "support/ScriptedUi.h"
 
@@ -265,6 +266,17 @@ TEST_F(SoundImportTest, ALongTrackIsCutAtTheLongestAnimationAndCancelStops) {
     ASSERT_EQ(DecodeSoundFile(path, track), SoundDecode::Ok);
     ASSERT_EQ(track.Frames(), std::int64_t(rate) * kMaxSoundSeconds);
     EXPECT_TRUE(std::equal(track.samples.begin(), track.samples.end(), s.begin()));
+
+    // Memory is asked before the samples are stored: too little gives the memory text.
+    for (const std::uint64_t room : {std::uint64_t{500000}, std::uint64_t{4000000}}) {
+        FakeMemoryInfo memory;
+        memory.LeaveRoomFor(room);
+        DecodedSound small;
+        EXPECT_EQ(DecodeSoundFile(path, small),
+                  room < 1000000 ? SoundDecode::NoMemory : SoundDecode::Ok)
+            << room;
+        EXPECT_EQ(small.Frames(), room < 1000000 ? 0 : track.Frames());
+    }
 
     int asked = 0;
     double last = -1;
