@@ -322,7 +322,8 @@ TEST(SoundEndToEndStereo, DISABLED_PlaysThroughTheDefaultSink) {
     const double r = sab / std::sqrt(saa * sbb);
     std::printf(
         "stereo 48 kHz capture: %lld of %lld sample frames heard, correlation %.6f, "
-        "%lld of %lld samples equal, offset %lld sample frames after the silence\n",
+        "%lld of %lld samples equal (offset 0 against the source), the slice beginning %lld "
+        "sample frames into the recording\n",
         got, want, r, equal, got * 2, start);
     EXPECT_EQ(got, want);
     EXPECT_GT(r, 0.9999);
