@@ -23,6 +23,9 @@ add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/lumvane.1.gz
 add_custom_target(lumvane_manpage ALL DEPENDS ${PROJECT_BINARY_DIR}/lumvane.1.gz)
 install(FILES ${PROJECT_BINARY_DIR}/lumvane.1.gz DESTINATION share/man/man1)
 
+# Debian wants the licence beside every package, in its machine-readable copyright format.
+install(FILES resources/copyright DESTINATION share/doc/lumvane)
+
 set(LUMVANE_PACKAGE_MAINTAINER "The Lumvane developers <lumvane@users.noreply.github.com>"
   CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
@@ -37,6 +40,9 @@ pressure-sensitive pen, shows neighbouring frames as onion skin, plays the frame
 any rate together with a WAV sound track, and exports them as numbered Targa or PNG images,
 Tessel drawing files, MP4 or WebM movies with the sound track, or animated GIFs. Animations
 are kept in .anm files.")
+set(CPACK_PACKAGE_LICENSE ${LUMVANE_LICENSE})
+set(CPACK_RPM_PACKAGE_LICENSE ${LUMVANE_LICENSE})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/COPYING)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMVANE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl
           libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
-          pulseaudio pulseaudio-utils "$@")
+          pulseaudio pulseaudio-utils ccache "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -16,12 +16,19 @@ else
   sound_env=(PULSE_SERVER=unix:/nonexistent)
 fi
 
-cmake -S "$here" -B "$here/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMVANE_TESTS=ON
+# Compiler results are cached across checkouts: the same sources in another folder build from
+# the cache (paths are taken relative to the checkout).
+export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+cmake -S "$here" -B "$here/build/test" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMVANE_TESTS=ON \
+  "${launcher[@]}"
 cmake --build "$here/build/test" -j "$jobs"
 env "${sound_env[@]}" ctest --test-dir "$here/build/test" --output-on-failure -j "$jobs" -LE soak
 
 cmake -S "$here" -B "$here/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLUMVANE_SANITIZE=ON \
-  -DLUMVANE_TESTS=ON -DLUMVANE_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+  -DLUMVANE_TESTS=ON -DLUMVANE_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" "${launcher[@]}"
 cmake --build "$here/build/asan" -j "$jobs"
 env "${sound_env[@]}" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

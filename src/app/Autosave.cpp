@@ -36,6 +36,11 @@ CAutosave::~CAutosave() {
     if (m_pDoc) m_pDoc->m_onChangesSavedOrDropped = nullptr;
 }
 
+void CAutosave::Reload() {
+    m_bEnabled = Enabled();
+    m_timer.start(IntervalSeconds() * 1000);
+}
+
 bool CAutosave::Enabled() {
     return QSettings().value(kEnabledKey, true).toBool();
 }

@@ -22,7 +22,7 @@ class CAutosave : public QObject {
     static constexpr int kRetryMs = 250;
 
     // folder: where the copies live. notice: shows a text in the status bar. The settings
-    // are read here, once.
+    // are read here and again by Reload.
     CAutosave(const QString& folder, std::function<void(const QString&)> notice,
               QObject* parent = nullptr);
     ~CAutosave() override;
@@ -30,6 +30,9 @@ class CAutosave : public QObject {
     static bool Enabled();
     static int IntervalSeconds();
     int TimerIntervalMs() const { return m_timer.interval(); }
+    bool IsEnabled() const { return m_bEnabled; }
+    // Takes the settings anew, as Preferences left them; the next copy follows the new interval.
+    void Reload();
     // The status-bar text when a copy cannot be written.
     static QString NoticeText(const QString& folder);
 

@@ -21,6 +21,7 @@
 #include "playback/QtWaveOut.h"
 #include "shell/BrushSettingsDlg.h"
 #include "shell/MainFrame.h"
+#include "shell/PreferencesDlg.h"
 
 void ParseCommandLine(const QStringList& arguments, CCommandLineInfo& info) {
     info = CCommandLineInfo();
@@ -88,6 +89,9 @@ void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) 
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
     RegisterBrushSettingsCommand(doc, &frame, &frame);
+    RegisterPreferencesCommand({&frame, &doc, &m_tablet, [this] {
+                                    if (m_pAutosave) m_pAutosave->Reload();
+                                }});
 }
 
 int CLumvaneApp::InitInstance(const QStringList& arguments) {
@@ -107,6 +111,10 @@ int CLumvaneApp::InitInstance(const QStringList& arguments) {
     m_pAutosave = std::make_unique<CAutosave>(recoveryDir, [this](const QString& text) {
         if (CFrameWnd* frame = GetMainWnd()) frame->SetMessageText(text);
     });
+
+    // The tablet choices count from the first view on.
+    m_tablet.SetAcceptAny(CTabletInput::AcceptAnySetting());
+    m_tablet.SetQuietStart(CTabletInput::QuietStartSetting());
 
     LoadStdProfileSettings(4);
     m_nNumPreviewPages =

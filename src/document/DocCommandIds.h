@@ -40,6 +40,8 @@ enum : int {
     ID_VIEW_ZOOMOUT = 32851,
     ID_VIEW_ACTUALSIZE = 32852,
     ID_VIEW_FITINWINDOW = 32853,
+    ID_FRAMES_LOOPPLAYBACK = 32860,
+    ID_EDIT_PREFERENCES = 32861,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),

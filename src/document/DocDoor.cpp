@@ -133,6 +133,23 @@ void CLumvaneDoc::ChangePixels(const LRect& rect, const std::function<void(GrayI
     UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }
 
+void CLumvaneDoc::RestorePixels(std::uint64_t frameId, const EncodedRect& pixels) {
+    const int index = IndexOfFrame(frameId);
+    if (index < 0) return;
+    FrameWillChange(index);
+    pixels.Decode(m_frames[index].GetData(), m_nWidth);
+    MakeCurrent(index);
+    emit FrameRectChanged(index, TopDown(pixels.Rect(), m_nHeight));
+}
+
+void CLumvaneDoc::ShowNewFrameList(int current) {
+    m_nCurrentFrame = current;
+    m_bOnionSkin = 0;
+    m_nOnionCount = 0;
+    emit FrameListChanged();
+    emit CurrentFrameChanged(current);
+}
+
 void CLumvaneDoc::OnEditUndo() {
     if (m_nFrameCount <= 0) return;
     if (m_bStrokeActive) EndStroke();
@@ -143,11 +160,8 @@ void CLumvaneDoc::OnEditUndo() {
     UndoStep& step = m_history.StepBack();
     if (step.kind == UndoStep::Kind::Insert) {
         UndoInsert(step);
-    } else if (const int index = IndexOfFrame(step.frameId); index >= 0) {
-        FrameWillChange(index);
-        step.before.Decode(m_frames[index].GetData(), m_nWidth);
-        MakeCurrent(index);
-        emit FrameRectChanged(index, TopDown(step.before.Rect(), m_nHeight));
+    } else {
+        RestorePixels(step.frameId, step.before);
     }
     SyncUndoFlag();
     SetModifiedFlag(true);
@@ -163,11 +177,8 @@ void CLumvaneDoc::OnEditRedo() {
             m_history.StepBack();
             return;
         }
-    } else if (const int index = IndexOfFrame(step.frameId); index >= 0) {
-        FrameWillChange(index);
-        step.after.Decode(m_frames[index].GetData(), m_nWidth);
-        MakeCurrent(index);
-        emit FrameRectChanged(index, TopDown(step.after.Rect(), m_nHeight));
+    } else {
+        RestorePixels(step.frameId, step.after);
     }
     SyncUndoFlag();
     SetModifiedFlag(true);
@@ -197,12 +208,8 @@ int CLumvaneDoc::InsertFrames(int after, std::vector<GrayImage>& frames) {
     m_history.Push(std::move(step));
     SyncUndoFlag();
     m_nFrameCount = n + k;
-    m_nCurrentFrame = after + k;
-    m_bOnionSkin = 0;
-    m_nOnionCount = 0;
     SetModifiedFlag(true);
-    emit FrameListChanged();
-    emit CurrentFrameChanged(m_nCurrentFrame);
+    ShowNewFrameList(after + k);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
     return 1;
 }
@@ -220,11 +227,7 @@ void CLumvaneDoc::UndoInsert(UndoStep& step) {
     }
     m_history.Recount();
     const int before = step.afterId ? IndexOfFrame(step.afterId) : -1;
-    m_nCurrentFrame = std::clamp(before, 0, m_nFrameCount - 1);
-    m_bOnionSkin = 0;
-    m_nOnionCount = 0;
-    emit FrameListChanged();
-    emit CurrentFrameChanged(m_nCurrentFrame);
+    ShowNewFrameList(std::clamp(before, 0, m_nFrameCount - 1));
 }
 
 bool CLumvaneDoc::RedoInsert(UndoStep& step) {
@@ -253,11 +256,7 @@ bool CLumvaneDoc::RedoInsert(UndoStep& step) {
     m_history.Recount();
     m_frameStore = store;
     m_nFrameCount = n + k;
-    m_nCurrentFrame = after + k;
-    m_bOnionSkin = 0;
-    m_nOnionCount = 0;
-    emit FrameListChanged();
-    emit CurrentFrameChanged(m_nCurrentFrame);
+    ShowNewFrameList(after + k);
     return true;
 }
 

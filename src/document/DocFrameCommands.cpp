@@ -39,12 +39,8 @@ void CLumvaneDoc::OnAddFrame() {
     NewMark(c + 1);
     m_frameStore = std::move(store);
     m_nFrameCount = n + 1;
-    m_nCurrentFrame = c + 1;
-    m_bOnionSkin = 0;
-    m_nOnionCount = 0;
     SetModifiedFlag(true);
-    emit FrameListChanged();
-    emit CurrentFrameChanged(m_nCurrentFrame);
+    ShowNewFrameList(c + 1);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 
@@ -61,12 +57,8 @@ void CLumvaneDoc::OnDeleteFrame() {
     // The emptied entry travels up to n - 1, where no frame is in use any more.
     for (int i = c; i < n - 1; ++i) SwapSlots(i, i + 1);
     m_nFrameCount = n - 1;
-    if (c == n - 1) m_nCurrentFrame = c - 1;
-    m_bOnionSkin = 0;
-    m_nOnionCount = 0;
     SetModifiedFlag(true);
-    emit FrameListChanged();
-    emit CurrentFrameChanged(m_nCurrentFrame);
+    ShowNewFrameList(c == n - 1 ? c - 1 : c);
     UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
 }
 

@@ -200,6 +200,10 @@ class CLumvaneDoc : public QObject, public CDocument {
     int IndexOfFrame(std::uint64_t id) const;
     // Makes index current; leaving a frame empties the onion list, as moving does.
     void MakeCurrent(int index);
+    // Writes the pixels of an undo step back into their frame and shows it.
+    void RestorePixels(std::uint64_t frameId, const EncodedRect& pixels);
+    // After frames were added or removed: current is shown, onion skin is off.
+    void ShowNewFrameList(int current);
     void UndoInsert(UndoStep& step);
     bool RedoInsert(UndoStep& step);
     void SyncUndoFlag() { m_bUndoValid = m_history.CanUndo() ? 1 : 0; }

@@ -80,15 +80,27 @@ void CUndoHistory::Push(UndoStep step) {
 void CUndoHistory::Recount() {
     m_nBytes = 0;
     for (const UndoStep& s : m_steps) m_nBytes += s.Bytes();
+    Trim();
+}
+
+void CUndoHistory::DropFront() {
+    m_nBytes -= m_steps.front().Bytes();
+    m_steps.pop_front();
+    --m_nCursor;
 }
 
 void CUndoHistory::Trim() {
-    while (!m_steps.empty() && (m_steps.size() > static_cast<std::size_t>(m_nDepth) ||
-                                (m_nBytes > m_nBudget && m_steps.size() > 1))) {
-        m_nBytes -= m_steps.front().Bytes();
-        m_steps.pop_front();
-        if (m_nCursor > 0) --m_nCursor;
+    // The oldest steps go first; steps to redo only when nothing is left to undo, since
+    // redoing a step needs the ones before it.
+    while (m_steps.size() > static_cast<std::size_t>(m_nDepth)) {
+        if (m_nCursor > 0) {
+            DropFront();
+        } else {
+            m_nBytes -= m_steps.back().Bytes();
+            m_steps.pop_back();
+        }
     }
+    while (m_nBytes > m_nBudget && m_steps.size() > 1 && m_nCursor > 0) DropFront();
 }
 
 void CUndoHistory::DropFrame(std::uint64_t id) {

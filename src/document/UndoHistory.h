@@ -69,7 +69,8 @@ class CUndoHistory {
     // The step to take back (cursor moves back) or to make again (cursor moves on).
     UndoStep& StepBack() { return m_steps[--m_nCursor]; }
     UndoStep& StepForward() { return m_steps[m_nCursor++]; }
-    // The step Undo took back was changed in place (frames kept for Redo): recount its bytes.
+    // A step was changed in place (its pixels encoded, frames kept for Redo): recounts the
+    // bytes and drops the oldest steps beyond the budget.
     void Recount();
     // A frame is gone for good: every step that holds it goes.
     void DropFrame(std::uint64_t id);
@@ -79,6 +80,7 @@ class CUndoHistory {
 
   private:
     void Trim();
+    void DropFront();
 
     std::deque<UndoStep> m_steps;
     std::size_t m_nCursor = 0;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QTabletEvent>
 #include <QWidget>
 #include <cstdio>
@@ -24,36 +25,58 @@ CTabletInput::CTabletInput(std::unique_ptr<ITabletDriver> driver) {
 
 CTabletInput::~CTabletInput() = default;
 
+bool CTabletInput::AcceptAnySetting() {
+    return QSettings().value(QStringLiteral("Tablet/AcceptAny"), false).toBool();
+}
+
+bool CTabletInput::QuietStartSetting() {
+    return QSettings().value(QStringLiteral("Tablet/QuietStart"), false).toBool();
+}
+
+void CTabletInput::SetAcceptAny(bool accept) {
+    m_bAcceptAny = accept;
+    // A pen let in only by the choice gives no more pressure once it is off.
+    if (!accept && m_bOtherMake) CloseContext();
+}
+
 int CTabletInput::Bind() {
     ITabletDriver& driver = *m_pDriver;
-    int bTablet = 0;
+    const bool report = !m_bQuietStart;
     if (!driver.Load()) {
-        AfxMessageBox(QStringLiteral("Could not load tablet dll : wintab32.dll"), MB_OK);
-        return bTablet;
+        if (report)
+            AfxMessageBox(QStringLiteral("Could not load tablet dll : wintab32.dll"), MB_OK);
+        return 0;
     }
     ++m_nLoads;
+    return Check(report);
+}
 
-    bTablet = 1;
+int CTabletInput::Check(bool report) {
+    ITabletDriver& driver = *m_pDriver;
+    int bTablet = 1;
     // Every entry point is looked up, even after one is found missing.
     for (const char* name : kTabletEntryPoints) {
         if (!driver.HasEntryPoint(name)) bTablet = 0;
     }
     if (!bTablet) {
-        AfxMessageBox(
-            QStringLiteral("At least one required function could not be loaded from WinTab32.dll"),
-            MB_OK);
+        if (report)
+            AfxMessageBox(
+                QStringLiteral(
+                    "At least one required function could not be loaded from WinTab32.dll"),
+                MB_OK);
         return bTablet;
     }
 
     if (driver.ServicesAvailable() == 0) {
-        AfxMessageBox(QStringLiteral("No Tablet services are available"), MB_OK);
+        if (report) AfxMessageBox(QStringLiteral("No Tablet services are available"), MB_OK);
         return 0;
     }
 
     // Only the first five characters count; a shorter name differs.
     const std::string name = driver.DeviceName();
-    if (name.compare(0, 5, "WACOM") != 0) {
-        AfxMessageBox(QStringLiteral("WACOM tablet not installed"), MB_OK);
+    m_bOtherMake = name.compare(0, 5, "WACOM") != 0;
+    if (m_bOtherMake && !m_bAcceptAny) {
+        if (report) AfxMessageBox(QStringLiteral("WACOM tablet not installed"), MB_OK);
         return 0;
     }
     return 1;
@@ -61,6 +84,10 @@ int CTabletInput::Bind() {
 
 int CTabletInput::OpenContext(QWidget* view, int bTablet) {
     if (bTablet != 1) return 0;
+    return Open(view, !m_bQuietStart);
+}
+
+int CTabletInput::Open(QWidget* view, bool report) {
     if (m_nLoads == 0) return 0;
     ITabletDriver& driver = *m_pDriver;
     if (m_hContext != 0) {
@@ -84,9 +111,25 @@ int CTabletInput::OpenContext(QWidget* view, int bTablet) {
 
     m_hContext = driver.Open(view, context, true);
     if (m_hContext == 0) {
-        AfxMessageBox(QStringLiteral(" Could Not Open Tablet Context."), MB_OK);
+        if (report) AfxMessageBox(QStringLiteral(" Could Not Open Tablet Context."), MB_OK);
         return 0;
     }
+    return 1;
+}
+
+int CTabletInput::OnPenEvent(QTabletEvent* event, QWidget* view, int bTablet) {
+    if (!event) return bTablet;
+    // The driver learns of the pen first: that is how a pen that came late is found.
+    m_pDriver->OnTabletEvent(*event);
+    const bool late = (m_bAcceptAny || m_bQuietStart) && view && (!bTablet || m_hContext == 0);
+    if (!late) return bTablet;
+    if (m_nLoads == 0) {
+        if (!m_pDriver->Load()) return bTablet;
+        ++m_nLoads;
+    }
+    if (!Check(false) || !Open(view, false)) return bTablet;
+    // The event that found the pen gives the first packet of the new context.
+    m_pDriver->OnTabletEvent(*event);
     return 1;
 }
 

@@ -32,13 +32,34 @@ class CTabletInput {
     // Queues one packet for a tablet event that reached the view.
     void OnTabletEvent(QTabletEvent* event);
 
+    // Two choices beyond the binding above, both off by default. Accept any: a device of any
+    // name gives pressure. Quiet start: binding and context opening show no message. With
+    // either on, a pen that was missing or refused when the view was made is bound, silently,
+    // when its first event reaches the view.
+    static bool AcceptAnySetting();   // Tablet/AcceptAny of the settings file
+    static bool QuietStartSetting();  // Tablet/QuietStart
+    void SetAcceptAny(bool accept);
+    bool AcceptAny() const { return m_bAcceptAny; }
+    void SetQuietStart(bool quiet) { m_bQuietStart = quiet; }
+    bool QuietStart() const { return m_bQuietStart; }
+    // A tablet event reached the view, whose tablet state is bTablet: queues its packet (as
+    // OnTabletEvent) after binding a late pen. Returns the view's new tablet state.
+    int OnPenEvent(QTabletEvent* event, QWidget* view, int bTablet);
+
     // Installs the driver the binding uses from now on, forgetting any binding and context of
     // the previous one; nullptr brings back a fresh driver of this platform.
     void SetDriver(std::unique_ptr<ITabletDriver> driver);
     ITabletDriver& Driver() { return *m_pDriver; }
 
   private:
+    // Binding steps after the load: entry points, services, device name.
+    int Check(bool report);
+    int Open(QWidget* view, bool report);
+
     std::unique_ptr<ITabletDriver> m_pDriver;
-    int m_nLoads = 0;  // Bind calls whose load succeeded and that are not yet released
+    bool m_bAcceptAny = false;
+    bool m_bQuietStart = false;
+    bool m_bOtherMake = false;  // the device bound is not a WACOM: only the choice lets it in
+    int m_nLoads = 0;           // Bind calls whose load succeeded and that are not yet released
     HCTX m_hContext = 0;
 };

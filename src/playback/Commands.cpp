@@ -12,6 +12,15 @@ std::shared_ptr<CPlayback> RegisterPlaybackCommands(CLumvaneDoc& doc, CFrameWnd*
     IWaveOutSystem* out = &waveOut;
     auto player = std::make_shared<CPlayback>(doc, frame, clock);
     doc.OnCommand(ID_FRAMES_PLAY, [player] { player->OnPlay(); });
+    player->SetLoop(LoopPlaybackSetting());
+    doc.OnCommand(ID_FRAMES_LOOPPLAYBACK, [player] {
+        player->SetLoop(!player->IsLooping());
+        SetLoopPlaybackSetting(player->IsLooping());
+    });
+    doc.OnUpdateCommand(ID_FRAMES_LOOPPLAYBACK, [player](CCmdUI* ui) {
+        ui->Enable(true);
+        ui->SetCheck(player->IsLooping() ? 1 : 0);
+    });
     doc.OnCommand(ID_FRAMES_SETTINGS,
                   [d, f = QPointer<CFrameWnd>(frame)] { OnFrameSettings(*d, f); });
     doc.OnCommand(ID_AUDIO_LOAD, [d, out] { OnAudioLoad(*d, *out); });

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSplitterHandle>
 #include <chrono>
 #include <thread>
@@ -16,6 +17,8 @@
 #include "framework/View.h"
 
 namespace {
+
+const char* const kLoopKey = "Playback/Loop";
 
 class CSteadyClock : public IPlaybackClock {
   public:
@@ -145,6 +148,14 @@ void AnnounceFrame(CLumvaneDoc& doc, const CFrameAhead& ahead) {
 
 }  // namespace
 
+bool LoopPlaybackSetting() {
+    return QSettings().value(QLatin1String(kLoopKey), false).toBool();
+}
+
+void SetLoopPlaybackSetting(bool loop) {
+    QSettings().setValue(QLatin1String(kLoopKey), loop);
+}
+
 IPlaybackClock& SystemPlaybackClock() {
     static CSteadyClock clock;
     return clock;
@@ -173,16 +184,31 @@ void CPlayback::OnPlay() {
     AnnounceFrame(doc, ahead);  // the first picture is ready when sound and clock start
     if (doc.m_bSoundLoaded) doc.PlaySoundFrames(start, doc.m_nFrameCount - start);
 
-    const std::int64_t t0 = clock.NowMicros();
+    std::int64_t t0 = clock.NowMicros();
     std::int64_t step = 0;
     bool stopped = false;
-    while (step < doc.m_nFrameCount) {
+    bool cycleStart = false;  // a following cycle's first step, which restarts the sound
+    for (;;) {
+        if (step >= doc.m_nFrameCount) {
+            if (!m_bLoop) break;
+            // The next cycle starts where this one was due to end, from the start frame again
+            // even when a slow display ended this one early.
+            t0 += period * doc.m_nFrameCount * 1000;
+            step = 0;
+            doc.m_nCurrentFrame = start;
+            cycleStart = true;
+        }
         ahead.frame = FrameAfter(doc);
         AnnounceFrame(doc, ahead);
         clock.WaitUntil(t0 + period * step * 1000);
         // Whole milliseconds, as the frame times are defined in them.
         const std::int64_t elapsed = (clock.NowMicros() - t0) / 1000;
         if (elapsed < period * step) continue;
+
+        if (cycleStart) {
+            if (doc.m_bSoundLoaded) doc.PlaySoundFrames(start, doc.m_nFrameCount - start);
+            cycleStart = false;
+        }
 
         int next = doc.m_nCurrentFrame + 1;
         if (next >= doc.m_nFrameCount) {

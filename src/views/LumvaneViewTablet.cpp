@@ -11,7 +11,11 @@ int CLumvaneView::ReadPressure() {
 }
 
 void CLumvaneView::tabletEvent(QTabletEvent* e) {
-    m_tablet.OnTabletEvent(e);
+    // A pen that was missing or refused at start may be taken now, by the tablet choices.
+    if (m_bContextOpened)
+        m_bTablet = m_tablet.OnPenEvent(e, this, m_bTablet);
+    else
+        m_tablet.OnTabletEvent(e);
     // Positions come from the mouse events Qt makes of an ignored tablet event.
     e->ignore();
 }

@@ -9,6 +9,7 @@
 
 #include "AppFixture.h"
 #include "app/Autosave.h"
+#include "document/DocCommandIds.h"
 #include "framework/CommandIds.h"
 #include "support/FillThroughDoor.h"
 
@@ -251,4 +252,39 @@ TEST_F(RecoveryTest, SettingsTurnCopiesOffAndSetTheirInterval) {
         autosave.Writer().WaitUntilIdle();
         EXPECT_EQ(QDir(folder.path()).isEmpty(), !c.copies);
     }
+}
+
+// Edit > Preferences reaches what the application owns: the recovery copies stop or start and
+// follow the new interval at once, and the document keeps the new number of undo steps.
+TEST_F(RecoveryTest, PreferencesApplyToTheRunningProgram) {
+    CFrameWnd* frame = StartNew();
+    ASSERT_NE(frame, nullptr);
+    auto* doc = static_cast<CLumvaneDoc*>(app->GetDocument());
+    FillThroughDoor(*doc, 3);
+    auto prefs = [&](bool autosave, const QString& interval, const QString& undo) {
+        ui.m_dialogScripts.push_back([=](CDialog& d) {
+            d.SetCheck(1101, autosave);
+            d.SetItemText(1102, interval);
+            d.SetItemText(1103, undo);
+            d.ClickButton(IDOK);
+        });
+        ASSERT_TRUE(frame->ExecuteCommand(ID_EDIT_PREFERENCES));
+    };
+    const QString folder = dir.filePath(QStringLiteral("recovery"));
+    prefs(false, QStringLiteral("5"), QStringLiteral("20"));
+    EXPECT_FALSE(app->Autosave()->IsEnabled());
+    EXPECT_EQ(app->Autosave()->TimerIntervalMs(), 5000);
+    EXPECT_EQ(doc->History().Depth(), 20);
+    app->Autosave()->Tick();
+    app->Autosave()->Writer().WaitUntilIdle();
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    prefs(true, QStringLiteral("3600"), QStringLiteral("1000"));
+    EXPECT_TRUE(app->Autosave()->IsEnabled());
+    EXPECT_EQ(app->Autosave()->TimerIntervalMs(), 3600000);
+    EXPECT_EQ(doc->History().Depth(), 1000);
+    app->Autosave()->Tick();
+    app->Autosave()->Writer().WaitUntilIdle();
+    EXPECT_FALSE(QDir(folder).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(ui.m_messages.empty());
 }

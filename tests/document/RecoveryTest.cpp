@@ -177,8 +177,7 @@ TEST(RecoveryWriter, TheFolderAndItsFilesAreTheUsersAlone) {
         MakeAnimation(d, 8, 2, {A, B});
         d.SetModifiedFlag(true);
         ASSERT_EQ(CopyNow(w, d), 0);
-        d.SaveUndo();
-        d.CurrentFrame().Fill(C);
+        FillThroughDoor(d, C);
         ASSERT_EQ(CopyNow(w, d), 0);  // a copy written over an earlier one too
         const auto mode = [](const QString& path) {
             struct stat st {};

@@ -4,7 +4,10 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointingDevice>
 #include <QScreen>
+#include <QSettings>
+#include <QTabletEvent>
 #include <QWidget>
 #include <functional>
 
@@ -301,4 +304,135 @@ TEST_F(TabletInputTest, ReleaseWithTheContextStillOpenClosesItFirst) {
     m_input.Release();
     EXPECT_EQ(m_driver->m_calls, (QStringList{"Close", "Unload"}));
     EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+}
+
+// The two tablet choices: a device of any name is taken, the start-up messages are skipped,
+// and with either on a pen missing or refused at start is bound silently by its first event.
+// With both off the binding is the designed one: messages at start and never bound later.
+TEST_F(TabletInputTest, ChoicesAcceptAnyMakeAndQuietStart) {
+    struct Case {
+        const char* what;
+        bool acceptAny, quietStart;
+        std::function<void(CScriptedTabletDriver&)> atStart;
+        int bTablet;  // after start
+        QStringList messages;
+        std::function<void(CScriptedTabletDriver&)> later;  // before the pen's first event
+        int bTabletLater;
+    };
+    const auto huion = [](auto& d) { d.m_deviceName = "Huion H610"; };
+    const auto none = [](auto& d) { d.m_nServices = 0; };
+    const auto wacom = [](auto& d) {
+        d.m_bLoads = true;
+        d.m_nServices = 1;
+        d.m_bOpens = true;
+    };
+    const auto huionLater = [](auto& d) {
+        d.m_nServices = 1;
+        d.m_deviceName = "Huion H610";
+    };
+    const std::vector<Case> cases = {
+        {"off: another make is refused for good", false, false, huion, 0, {kNotWacom}, huion, 0},
+        {"off: a pen after a start without one stays unused",
+         false,
+         false,
+         none,
+         0,
+         {kNoServices},
+         wacom,
+         0},
+        {"accept any: another make gives pressure", true, false, huion, 1, {}, huion, 1},
+        {"accept any: still reports a missing tablet, takes the pen later",
+         true,
+         false,
+         none,
+         0,
+         {kNoServices},
+         huionLater,
+         1},
+        {"quiet: no services, no message, the pen later", false, true, none, 0, {}, wacom, 1},
+        {"quiet: no library, no message, the library later",
+         false,
+         true,
+         [](auto& d) { d.m_bLoads = false; },
+         0,
+         {},
+         wacom,
+         1},
+        {"quiet: a context that will not open, no message",
+         false,
+         true,
+         [](auto& d) { d.m_bOpens = false; },
+         0,
+         {},
+         wacom,
+         1},
+        {"quiet: another make is still refused, silently", false, true, huion, 0, {}, huion, 0},
+        {"both: another make later", true, true, none, 0, {}, huionLater, 1},
+    };
+    const std::unique_ptr<QPointingDevice> pen = std::make_unique<QPointingDevice>(
+        QStringLiteral("pen"), 4242, QInputDevice::DeviceType::Stylus,
+        QPointingDevice::PointerType::Pen,
+        QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
+    QTabletEvent event(QEvent::TabletPress, pen.get(), QPointF(1, 2), QPointF(1, 2), 0.5, 0, 0, 0,
+                       0, 0, Qt::NoModifier, Qt::LeftButton, Qt::LeftButton);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        m_ui.Clear();
+        m_input.SetAcceptAny(c.acceptAny);
+        m_input.SetQuietStart(c.quietStart);
+        c.atStart(*m_driver);
+        const int bTablet = BindAndOpen();
+        EXPECT_EQ(bTablet, c.bTablet);
+        ExpectOkBoxes(m_ui, c.messages);
+        c.later(*m_driver);
+        const int opens = static_cast<int>(m_driver->m_calls.count("Open"));
+        EXPECT_EQ(m_input.OnPenEvent(&event, &m_view, bTablet), c.bTabletLater);
+        EXPECT_EQ(m_driver->m_calls.count("Open"), opens + (c.bTabletLater && !bTablet ? 1 : 0));
+        m_driver->QueuePressure(100);
+        EXPECT_EQ(m_input.ReadTabletPressure(&m_view), c.bTabletLater ? 100 : -1);
+        // Nothing is reported after the start.
+        ExpectOkBoxes(m_ui, c.messages);
+        m_input.Release();
+        EXPECT_EQ(m_driver->m_calls.count("Unload"), m_driver->m_bLoads ? 1 : 0);
+    }
+}
+
+// Accept any, switched off while another make is in use, stops its pressure; switched on
+// again, the pen's next event brings it back.
+TEST_F(TabletInputTest, AcceptAnyTakesEffectAtOnce) {
+    m_driver->m_deviceName = "XP-Pen";
+    m_input.SetAcceptAny(true);
+    const int bTablet = BindAndOpen();
+    ASSERT_EQ(bTablet, 1);
+    m_input.SetAcceptAny(false);
+    m_driver->QueuePressure(90);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+    QTabletEvent event(QEvent::TabletMove, QPointingDevice::primaryPointingDevice(), QPointF(),
+                       QPointF(), 0.5, 0, 0, 0, 0, 0, Qt::NoModifier, Qt::NoButton, Qt::NoButton);
+    EXPECT_EQ(m_input.OnPenEvent(&event, &m_view, bTablet), 1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), -1);
+    m_input.SetAcceptAny(true);
+    EXPECT_EQ(m_input.OnPenEvent(&event, &m_view, bTablet), 1);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), 90);
+    // A WACOM stays when the choice goes off.
+    SetUp();
+    m_input.SetAcceptAny(true);
+    ASSERT_EQ(BindAndOpen(), 1);
+    m_input.SetAcceptAny(false);
+    m_driver->QueuePressure(80);
+    EXPECT_EQ(m_input.ReadTabletPressure(&m_view), 80);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+}
+
+TEST_F(TabletInputTest, ChoicesAreReadFromTheSettingsFile) {
+    QSettings().remove(QStringLiteral("Tablet"));
+    EXPECT_FALSE(CTabletInput::AcceptAnySetting());
+    EXPECT_FALSE(CTabletInput::QuietStartSetting());
+    QSettings().setValue(QStringLiteral("Tablet/AcceptAny"), true);
+    EXPECT_TRUE(CTabletInput::AcceptAnySetting());
+    EXPECT_FALSE(CTabletInput::QuietStartSetting());
+    QSettings().setValue(QStringLiteral("Tablet/QuietStart"), true);
+    EXPECT_TRUE(CTabletInput::QuietStartSetting());
+    QSettings().remove(QStringLiteral("Tablet"));
 }

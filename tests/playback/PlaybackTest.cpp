@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QWidget>
 #include <QtTest/QTest>
 
@@ -365,4 +366,152 @@ TEST(Play, ShortcutKeyStopsInsteadOfTriggering) {
     EXPECT_EQ(rig.status, QStringList({kPlaying, kStopped}));
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(pane->keys, 0);
+}
+
+// With the loop on, Play runs cycle after cycle on the single cycle's timing, restarting the
+// sound each cycle as the single cycle starts it and as the wrap restarts it, until a key
+// stops it with the single cycle's texts and sound reset.
+TEST(Play, LoopRunsCycleAfterCycleUntilAKey) {
+    // 1000 Hz at 25 fps: 40 bytes per frame; 4 frames: a cycle of 160 ms.
+    const std::vector<Ev> fromStart1 = {{Op::Reset, 1},          {Op::Prepare, 1, 40, 120},
+                                        {Op::Play, 1, 40, 120},  {Op::Reset, 1},
+                                        {Op::Prepare, 1, 0, 40}, {Op::Play, 1, 0, 40}};
+    const std::vector<Ev> fromStart0 = {
+        {Op::Reset, 1}, {Op::Prepare, 1, 0, 160}, {Op::Play, 1, 0, 160}};
+    struct Case {
+        const char* name;
+        int frames, start, every;
+        std::int64_t paintMs;
+        int stopAtPaint;
+        std::vector<Shown> shown;
+        int cycles;
+        std::vector<Ev> cycleSound;  // what each cycle asks of the sound
+    } cases[] = {
+        {"three cycles from frame 1",
+         4,
+         1,
+         0,
+         0,
+         12,
+         {{2, 0},
+          {3, 40},
+          {0, 80},
+          {1, 120},
+          {2, 160},
+          {3, 200},
+          {0, 240},
+          {1, 280},
+          {2, 320},
+          {3, 360},
+          {0, 400},
+          {1, 440}},
+         3,
+         fromStart1},
+        {"three cycles from frame 0: each cycle restarts the whole track",
+         4,
+         0,
+         1,
+         0,
+         12,
+         {{1, 0},
+          {2, 40},
+          {3, 80},
+          {0, 120},
+          {1, 160},
+          {2, 200},
+          {3, 240},
+          {0, 280},
+          {1, 320},
+          {2, 360},
+          {3, 400},
+          {0, 440}},
+         3,
+         fromStart0},
+        {"stopped in the second cycle",
+         4,
+         1,
+         0,
+         0,
+         7,
+         {{2, 0}, {3, 40}, {0, 80}, {1, 120}, {2, 160}, {3, 200}, {0, 240}},
+         2,
+         fromStart1},
+        // A slow display ends each cycle on time, early, as the single cycle does; the next
+        // one starts from the start frame, and its sound with it.
+        {"slow display, clock-following",
+         4,
+         1,
+         0,
+         100,
+         5,
+         {{2, 0}, {3, 100}, {0, 200}, {2, 300}, {2, 400}},
+         1,
+         fromStart1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlayRig rig(c.frames);
+        rig.LoadTrack(1000, 1000);
+        rig.doc.m_nCurrentFrame = c.start;
+        rig.doc.m_bShowEveryFrame = c.every;
+        rig.view.paintMicros = c.paintMs * 1000;
+        rig.player.SetLoop(true);
+        InputCatcher target;
+        target.show();
+        std::vector<std::size_t> soundAtPaint;
+        rig.view.onPaint = [&](int n) {
+            soundAtPaint.push_back(rig.sound.m_events.size());
+            if (n == c.stopAtPaint) PostKey(&target, Qt::Key_X);
+        };
+        rig.Play();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(rig.view.shown, c.shown);
+        EXPECT_EQ(rig.status, QStringList({kPlaying, kStopped}));
+        EXPECT_EQ(target.keys, 0);
+        EXPECT_EQ(rig.doc.m_nCurrentFrame, c.start);
+        std::vector<Ev> sound;
+        for (int k = 0; k < c.cycles; ++k)
+            sound.insert(sound.end(), c.cycleSound.begin(), c.cycleSound.end());
+        if (c.paintMs) {  // the two cycles cut short never reach the wrap
+            const std::vector<Ev> head(c.cycleSound.begin(), c.cycleSound.begin() + 3);
+            for (int k = 0; k < 2; ++k) sound.insert(sound.end(), head.begin(), head.end());
+        }
+        sound.push_back({Op::Reset, 1});  // the key's stop
+        EXPECT_EQ(rig.sound.m_events, sound);
+        // Each cycle's sound starts together with its first picture.
+        if (!c.paintMs) {
+            for (int k = 1; k < c.cycles; ++k)
+                EXPECT_EQ(soundAtPaint[k * c.frames], k * c.cycleSound.size() + 3) << k;
+        }
+        EXPECT_FALSE(rig.player.IsPlaying());
+        EXPECT_FALSE(rig.frame.CommandsBlocked());
+    }
+}
+
+// Loop Playback is a checked command kept in the settings file; off by default.
+TEST(Commands, LoopPlaybackTogglesAndIsKept) {
+    QSettings().remove(QStringLiteral("Playback/Loop"));
+    PlayRig rig(2);
+    CRecordingWaveOutSystem sys;
+    auto check = [&] {
+        CCmdUI ui(ID_FRAMES_LOOPPLAYBACK);
+        EXPECT_TRUE(rig.doc.OnCmdMsg(ID_FRAMES_LOOPPLAYBACK, CmdPhase::Update, &ui));
+        EXPECT_TRUE(ui.m_bEnabled);
+        EXPECT_TRUE(ui.m_bCheckChanged);
+        return ui.m_nCheck;
+    };
+    auto player = RegisterPlaybackCommands(rig.doc, &rig.frame, sys, rig.clock);
+    EXPECT_FALSE(player->IsLooping());
+    EXPECT_EQ(check(), 0);
+    EXPECT_TRUE(rig.doc.OnCmdMsg(ID_FRAMES_LOOPPLAYBACK, CmdPhase::Execute, nullptr));
+    EXPECT_TRUE(player->IsLooping());
+    EXPECT_EQ(check(), 1);
+    EXPECT_EQ(QSettings().value(QStringLiteral("Playback/Loop")).toBool(), true);
+    // A new window's player starts from the setting.
+    CLumvaneDoc other;
+    EXPECT_TRUE(RegisterPlaybackCommands(other, &rig.frame, sys, rig.clock)->IsLooping());
+    EXPECT_TRUE(rig.doc.OnCmdMsg(ID_FRAMES_LOOPPLAYBACK, CmdPhase::Execute, nullptr));
+    EXPECT_FALSE(player->IsLooping());
+    EXPECT_EQ(QSettings().value(QStringLiteral("Playback/Loop")).toBool(), false);
+    QSettings().remove(QStringLiteral("Playback/Loop"));
 }

@@ -319,6 +319,7 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
         {K(Qt::CTRL | Qt::Key_V), 57637},
         {K(Qt::SHIFT | Qt::Key_Insert), 57637},
         {K(Qt::CTRL | Qt::Key_B), 32814},
+        {K(Qt::CTRL | Qt::Key_L), 32860},
         {K(Qt::Key_F6), 57680},
         {K(Qt::SHIFT | Qt::Key_F6), 57681},
     };

@@ -222,3 +222,57 @@ TEST_F(TabletViewTest, QtTabletEventsOnThePaneGiveTheStrokesTheirPressure) {
     ref.DrawStamp(doc.m_brushes[0], 4, 4, 0, 255);
     EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(ref));
 }
+
+// The tablet choices with Qt's driver on a machine without a tablet at start: quiet start shows
+// no message, and a pen that appears later gives the strokes its pressure from its first
+// event on; another make needs Accept any. With both off it is the designed start: the
+// message, and full pressure for good.
+TEST_F(TabletViewTest, APenThatAppearsLaterGivesPressureByTheChoices) {
+    const struct {
+        const char* what;
+        bool acceptAny, quietStart;
+        const char* pen;
+        QStringList messages;
+        DabValues dab;
+    } cases[] = {
+        {"designed",
+         false,
+         false,
+         "Wacom Intuos Pro M Pen stylus",
+         {QStringLiteral("No Tablet services are available")},
+         kFull},
+        {"quiet start, a Wacom later", false, true, "Wacom Intuos Pro M Pen stylus", {}, kHalf},
+        {"quiet start, another make stays refused", false, true, "Huion H610 Pen", {}, kFull},
+        {"accept any, another make later", true, true, "Huion H610 Pen", {}, kHalf},
+        {"accept any alone: reported at start, the pen still taken",
+         true,
+         false,
+         "XP-Pen Deco",
+         {QStringLiteral("No Tablet services are available")},
+         kHalf},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        view.reset();
+        ui.Clear();
+        m_tablet.SetDriver(nullptr);
+        m_driver = nullptr;
+        m_tablet.SetAcceptAny(c.acceptAny);
+        m_tablet.SetQuietStart(c.quietStart);
+        ShowSmallFrame();
+        EXPECT_EQ(view->m_bTablet, 0);
+        EXPECT_EQ(ui.Texts(), c.messages);
+        QPointingDevice pen(QString::fromLatin1(c.pen), 78, QInputDevice::DeviceType::Stylus,
+                            QPointingDevice::PointerType::Pen,
+                            QInputDevice::Capability::Position | QInputDevice::Capability::Pressure,
+                            1, 3);
+        SendTablet(Pane(), pen, QEvent::TabletPress, 0.5);
+        Press(At(4, 4));
+        Release(At(4, 4));
+        ExpectDab(c.dab);
+        EXPECT_EQ(view->m_bTablet, c.dab == kHalf ? 1 : 0);
+        EXPECT_EQ(ui.Texts(), c.messages);
+    }
+    m_tablet.SetAcceptAny(false);
+    m_tablet.SetQuietStart(false);
+}
