@@ -62,6 +62,7 @@ void BM_ShrinkToFit(benchmark::State& state) {
 }
 BENCHMARK(BM_ShrinkToFit)->Unit(benchmark::kMillisecond);
 
+
 // A view of 1000 x 700 on screen (or the offscreen platform) showing frame 0.
 void ShowView(CLumvaneView& view) {
     view.resize(1000, 700);

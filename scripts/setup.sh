@@ -3,7 +3,7 @@
 # Further packages named as arguments are installed the same way (the packaging scripts).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-image-formats-plugins libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
           pulseaudio pulseaudio-utils ccache "$@")

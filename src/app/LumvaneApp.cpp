@@ -16,6 +16,7 @@
 #include "export/MovieExportDlg.h"
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
+#include "intake/ImportDrawingsDlg.h"
 #include "intake/SoundImportCommand.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
@@ -88,6 +89,7 @@ void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) 
     RegisterSoundImportCommand(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
+    RegisterImportCommands(doc, &frame);
     RegisterBrushSettingsCommand(doc, &frame, &frame);
     RegisterPreferencesCommand({&frame, &doc, &m_tablet, [this] {
                                     if (m_pAutosave) m_pAutosave->Reload();

@@ -5,10 +5,12 @@
 #include "app/SingleInstance.h"
 #include "export/CommandLine.h"
 #include "framework/Process.h"
+#include "intake/ImportCommandLine.h"
 
 int main(int argc, char** argv) {
     AfxInitProcess();
-    // --export, --info, --help and --version run without a window or display.
+    // --import, --export, --info, --help and --version run without a window or display.
+    if (const int status = RunImportCommandLine(argc, argv); status >= 0) return status;
     if (const int status = RunCommandLine(argc, argv); status >= 0) return status;
     QApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Lumvane"));

@@ -42,6 +42,7 @@ enum : int {
     ID_VIEW_FITINWINDOW = 32853,
     ID_FRAMES_LOOPPLAYBACK = 32860,
     ID_EDIT_PREFERENCES = 32861,
+    ID_FILE_IMPORTDRAWINGS = 32870,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "document/LumvaneDoc.h"
@@ -106,6 +107,71 @@ struct Inverses {
 constexpr Inverses kInverse;
 }  // namespace
 
+namespace {
+
+// Source columns or rows [first, end) that destination column or row d covers.
+std::pair<int, int> CoveredSpan(double zoom, int d, int limit) {
+    const int a = std::min(static_cast<int>(d / zoom), limit - 1);
+    const int b = std::clamp(static_cast<int>((d + 1) / zoom), a + 1, limit);
+    return {a, b};
+}
+
+struct ShrinkJob {
+    const unsigned char* src;
+    qsizetype srcStride;
+    int srcHeight;
+    unsigned char* dst;
+    qsizetype dstStride;
+    double zoom;
+    int dx0;
+    std::vector<std::pair<int, int>> cols;  // spans of destination columns dx0, dx0 + 1, ...
+
+    // Destination rows [dy0, dy1).
+    void Rows(int dy0, int dy1) const {
+        const int sx0 = cols.front().first;
+        const int sx1 = cols.back().second;
+        const std::size_t n = static_cast<std::size_t>(sx1 - sx0);
+        // The covered rows summed column by column (red and blue two to a word, green on its
+        // own; at 12.5 % an area holds at most 9 x 9 pixels, so no 16-bit lane overflows), then
+        // running totals along the row, so that each destination pixel is one difference.
+        std::vector<std::uint32_t> rb(n), g(n);
+        std::vector<std::uint64_t> runR(n + 1), runB(n + 1), runG(n + 1);
+        for (int dy = dy0; dy < dy1; ++dy) {
+            const auto [sy0, sy1] = CoveredSpan(zoom, dy, srcHeight);
+            std::fill(rb.begin(), rb.end(), 0u);
+            std::fill(g.begin(), g.end(), 0u);
+            for (int sy = sy0; sy < sy1; ++sy) {
+                const auto* in = reinterpret_cast<const std::uint32_t*>(src + sy * srcStride) + sx0;
+                for (std::size_t x = 0; x < n; ++x) {
+                    rb[x] += in[x] & 0x00FF00FFu;
+                    g[x] += (in[x] >> 8) & 0xFFu;
+                }
+            }
+            for (std::size_t x = 0; x < n; ++x) {
+                runR[x + 1] = runR[x] + (rb[x] >> 16);
+                runB[x + 1] = runB[x] + (rb[x] & 0xFFFFu);
+                runG[x + 1] = runG[x] + g[x];
+            }
+            auto* out = reinterpret_cast<std::uint32_t*>(dst + dy * dstStride) + dx0;
+            const std::uint32_t rows = static_cast<std::uint32_t>(sy1 - sy0);
+            for (std::size_t k = 0; k < cols.size(); ++k) {
+                const auto a = static_cast<std::size_t>(cols[k].first - sx0);
+                const auto b = static_cast<std::size_t>(cols[k].second - sx0);
+                const std::uint32_t count = rows * static_cast<std::uint32_t>(b - a);
+                const std::uint64_t inv = kInverse[count];
+                const std::uint32_t half = count / 2;
+                auto divide = [inv, half](std::uint64_t v) {
+                    return static_cast<std::uint32_t>(((v + half) * inv) >> 32);
+                };
+                out[k] = 0xFF000000u | divide(runR[b] - runR[a]) << 16 |
+                         divide(runG[b] - runG[a]) << 8 | divide(runB[b] - runB[a]);
+            }
+        }
+    }
+};
+
+}  // namespace
+
 void CLumvaneView::ShrinkInto(const QImage& src, QImage& dst, double zoom, int left, int top,
                               int right, int bottom) {
     const int sw = src.width();
@@ -119,54 +185,21 @@ void CLumvaneView::ShrinkInto(const QImage& src, QImage& dst, double zoom, int l
     const int dy0 = std::clamp(static_cast<int>(std::floor(top * zoom)), 0, dh);
     const int dy1 = std::clamp(static_cast<int>(std::ceil(bottom * zoom)), 0, dh);
     if (dx0 >= dx1 || dy0 >= dy1) return;
-    // The source columns (rows) a destination column (row) covers: [first, end).
-    auto span = [zoom](int d, int limit) {
-        const int a = std::min(static_cast<int>(d / zoom), limit - 1);
-        const int b = std::clamp(static_cast<int>((d + 1) / zoom), a + 1, limit);
-        return std::pair<int, int>(a, b);
-    };
-    std::vector<std::pair<int, int>> cols(static_cast<std::size_t>(dx1 - dx0));
-    for (int dx = dx0; dx < dx1; ++dx) cols[static_cast<std::size_t>(dx - dx0)] = span(dx, sw);
-    const int sx0 = cols.front().first;
-    const int sx1 = cols.back().second;
-    // The covered rows summed first, column by column (red and blue two to a word, green on
-    // its own; at 12.5 % an area holds at most 9 x 9 pixels, so no 16-bit lane overflows),
-    // then each destination pixel's columns.
-    std::vector<std::uint32_t> rb(static_cast<std::size_t>(sx1 - sx0));
-    std::vector<std::uint32_t> g(rb.size());
-    for (int dy = dy0; dy < dy1; ++dy) {
-        const auto [sy0, sy1] = span(dy, sh);
-        std::fill(rb.begin(), rb.end(), 0u);
-        std::fill(g.begin(), g.end(), 0u);
-        for (int sy = sy0; sy < sy1; ++sy) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(src.constScanLine(sy)) + sx0;
-            const std::size_t n = rb.size();
-            for (std::size_t x = 0; x < n; ++x) {
-                rb[x] += in[x] & 0x00FF00FFu;
-                g[x] += (in[x] >> 8) & 0xFFu;
-            }
-        }
-        auto* out = reinterpret_cast<std::uint32_t*>(dst.scanLine(dy));
-        const std::uint32_t rows = static_cast<std::uint32_t>(sy1 - sy0);
-        for (std::size_t k = 0; k < cols.size(); ++k) {
-            std::uint32_t a = 0, b = 0;
-            for (int x = cols[k].first - sx0; x < cols[k].second - sx0; ++x) {
-                a += rb[static_cast<std::size_t>(x)];
-                b += g[static_cast<std::size_t>(x)];
-            }
-            const std::uint32_t n =
-                rows * static_cast<std::uint32_t>(cols[k].second - cols[k].first);
-            const std::uint64_t inv = kInverse[n];
-            const std::uint32_t half = n / 2;
-            auto divide = [inv, half](std::uint32_t v) {
-                return static_cast<std::uint32_t>(((v + half) * inv) >> 32);
-            };
-            const std::uint32_t r = divide(a >> 16);
-            const std::uint32_t bl = divide(a & 0xFFFFu);
-            const std::uint32_t gg = divide(b);
-            out[dx0 + static_cast<int>(k)] = 0xFF000000u | r << 16 | gg << 8 | bl;
-        }
+    ShrinkJob job{
+        src.constBits(), src.bytesPerLine(), sh, dst.bits(), dst.bytesPerLine(), zoom, dx0, {}};
+    job.cols.resize(static_cast<std::size_t>(dx1 - dx0));
+    for (int dx = dx0; dx < dx1; ++dx)
+        job.cols[static_cast<std::size_t>(dx - dx0)] = CoveredSpan(zoom, dx, sw);
+    // A whole frame is shrunk on two cores: playback does it for every frame while it waits.
+    const int rows = dy1 - dy0;
+    if (static_cast<long long>(rows) * (dx1 - dx0) < 200000) {
+        job.Rows(dy0, dy1);
+        return;
     }
+    const int middle = dy0 + rows / 2;
+    std::thread lower([&job, middle, dy1] { job.Rows(middle, dy1); });
+    job.Rows(dy0, middle);
+    lower.join();
 }
 
 void CLumvaneView::RescaleRect(int left, int top, int right, int bottom) {

@@ -39,6 +39,8 @@ const Entry kMenus[] = {
     {"&File", 32801, "E&xport", "", "Exports the animation to Tessel Paint System", "Export"},
     {"&File", 32811, "Export &Movie...", "",
      "Export the animation as a movie, an animated GIF or PNG images", "Export Movie"},
+    {"&File", 32870, "&Import Drawings...", "",
+     "Imports scanned or photographed drawings as frames", "Import Drawings"},
     {"&File", 0, "", "", "", ""},
     {"&File", 57607, "&Print...", "Ctrl+P", "Print the active document", "Print"},
     {"&File", 57609, "Print Pre&view", "", "Display full pages", "Print Preview"},
