@@ -17,6 +17,7 @@
 #include "framework/FrameWnd.h"
 #include "framework/Ui.h"
 #include "intake/ImportDrawingsDlg.h"
+#include "intake/SoundImportCommand.h"
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
 #include "shell/BrushSettingsDlg.h"
@@ -85,6 +86,7 @@ CLumvaneApp::~CLumvaneApp() {
 
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
     RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    RegisterSoundImportCommand(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
     RegisterImportCommands(doc, &frame);

@@ -34,6 +34,7 @@ enum : int {
     ID_FRAMES_PLAY = 32818,
     ID_AUDIO_LOAD = 32824,
     ID_AUDIO_SOUND = 32827,
+    ID_AUDIO_IMPORTSOUND = 32840,
     // View > Zoom In, Zoom Out, Actual Size, Fit in Window.
     ID_VIEW_ZOOMIN = 32850,
     ID_VIEW_ZOOMOUT = 32851,

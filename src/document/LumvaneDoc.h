@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "document/DecodedSound.h"
 #include "document/DocCommandIds.h"
 #include "document/FrameMark.h"
 #include "document/FrameStore.h"
@@ -83,6 +84,9 @@ class CLumvaneDoc : public QObject, public CDocument {
     LRect m_rcSelect = {10, 10, 100, 100};
     int m_nFps = 25;
     int m_bShowEveryFrame = 0;
+    // A track from Import Sound, played in place of m_pSoundData (which is then empty); null
+    // after Audio > Load. Shared so that a movie export can keep reading it.
+    std::shared_ptr<const DecodedSound> m_pDecodedSound;
 
     // ---- the one door for frame pixels ----
     // Every change to a frame's pixels goes through these. Each takes the undo step, marks the
@@ -162,6 +166,15 @@ class CLumvaneDoc : public QObject, public CDocument {
     int GetSoundSampleRate() const;
     // Stops output and closes the device.
     void CloseSound();
+    // Makes an imported track the loaded one, played on device (opened for format), as a
+    // successful Audio > Load does.
+    void UseDecodedSound(std::shared_ptr<const DecodedSound> track,
+                         std::vector<unsigned char> format, std::unique_ptr<IWaveOut> device);
+    // The samples that play, the sample frames they hold and the bytes of one sample frame:
+    // the imported track's when there is one, else the 8-bit mono track's.
+    const unsigned char* SoundSamples() const;
+    std::int64_t SoundFrames() const;
+    int SoundBlockAlign() const;
 
   signals:
     // The pixels of frame index changed inside rect (top-down, may reach beyond the frame).

@@ -2,14 +2,14 @@
 
 #include <cstdint>
 
-// Frames to bytes of an 8-bit mono sound track: frame f starts at byte f x rate / fps, and c
-// frames cover c x rate / fps bytes, each one product divided by the rate so that no rounding
-// builds up over frames. 64-bit: a long track at a high rate overflows 32 bits.
+// Frames to sample frames of a sound track (bytes of an 8-bit mono one): frame f starts at
+// f x rate / fps, and c frames cover c x rate / fps, each one product divided by the rate so that
+// no rounding builds up over frames. 64-bit: a long track at a high rate overflows 32 bits.
 inline std::int64_t SoundBytesOfFrames(std::int64_t frames, std::int64_t rate, int fps) {
     return frames * rate / fps;
 }
 
-// The part of a track of trackBytes bytes that plays for frames first .. first + count - 1,
+// The part of a track of trackBytes sample frames that plays for frames first .. first + count - 1,
 // cut at the end of the track; empty (length 0) when it starts outside the track.
 struct SoundSlice {
     std::int64_t offset = 0;

@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "document/DecodedSound.h"
 #include "document/LumvaneDoc.h"
 #include "document/WaveFile.h"
 #include "export/ExportSequence.h"
 #include "framework/Dialog.h"
+#include "intake/SoundImport.h"
 
 namespace {
 const char* const kValueOptions[] = {"--export", "--out", "--name", "--start", "--fps", "--sound"};
@@ -211,7 +213,7 @@ QString CommandLineHelp() {
     return QStringLiteral(
         "Usage: lumvane [FILE.anm]\n"
         "       lumvane --export FORMAT --out DIR [--name NAME] [--start N] FILE.anm\n"
-        "       lumvane --export mp4|webm|gif --out FILE [--fps N] [--sound FILE.wav] FILE.anm\n"
+        "       lumvane --export mp4|webm|gif --out FILE [--fps N] [--sound FILE] FILE.anm\n"
         "       lumvane --info FILE.anm\n"
         "       lumvane --import --out FILE.anm [--size WxH] [--fit inside|cover|none]\n"
         "               [--levels auto|none] [--drop-color] [--register none|pegs]\n"
@@ -240,8 +242,9 @@ QString CommandLineHelp() {
         "                   then follow the same rule)\n"
         "  --start N        numbered files: number of the first file, 0 to 9999 (default 1)\n"
         "  --fps N          mp4, webm, gif: frames per second, 1 to 100 (default 25)\n"
-        "  --sound FILE.wav mp4, webm: the sound track, an 8-bit mono PCM WAV file as\n"
-        "                   Audio > Load takes it; its start plays with frame 1\n"
+        "  --sound FILE     mp4, webm: the sound track, any sound or video file's first\n"
+        "                   sound stream (WAV, MP3, FLAC, Ogg, Opus, AAC, MP4, MKV, ...);\n"
+        "                   its start plays with frame 1\n"
         "  --info           print facts about FILE.anm, one 'key: value' per line:\n"
         "                   frames, width, height, current-frame (1-based, as shown in the\n"
         "                   window), eraser (on/off), draw-brush and erase-brush (brush indices\n"
@@ -419,13 +422,23 @@ int RunMovie(const CommandLineOptions& o) {
     WaveTrack track;
     if (!o.soundFile.isEmpty()) {
         QString error;
-        if (!ReadWaveTrack(o.soundFile, track, &error)) {
-            AfxMessageBox(error);
-            return 1;
+        if (ReadWaveTrack(o.soundFile, track, &error)) {
+            source.sound = track.samples.get();
+            source.soundBytes = track.bytes;
+            source.soundRate = track.rate;
+        } else {
+            // Any other sound or video file: its sound track at full quality. A WAV file that
+            // neither reader takes keeps the message Audio > Load gives.
+            auto decoded = std::make_shared<DecodedSound>();
+            const SoundDecode result = DecodeSoundFile(o.soundFile, *decoded);
+            if (result != SoundDecode::Ok) {
+                AfxMessageBox(HasWaveExtension(o.soundFile) ? error
+                                                            : SoundDecodeText(result, o.soundFile));
+                return 1;
+            }
+            source.soundRate = decoded->rate;
+            source.decoded = std::move(decoded);
         }
-        source.sound = track.samples.get();
-        source.soundBytes = track.bytes;
-        source.soundRate = track.rate;
     }
     MovieSettings settings;
     settings.format = o.movieFormat;
@@ -433,7 +446,7 @@ int RunMovie(const CommandLineOptions& o) {
     settings.outputPath = images ? WithTrailingSeparator(o.outDir) : o.outDir;
     settings.sequenceName = o.sequenceName;
     settings.startNumber = o.startNumber;
-    settings.includeSound = source.sound != nullptr;
+    settings.includeSound = source.HasSound();
     // Interrupted, the export stops as if cancelled: no half-written movie is left behind.
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnStopSignal);
     const bool tty = ::isatty(STDERR_FILENO) == 1;

@@ -6,7 +6,6 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
 
 #include <QFile>
@@ -15,15 +14,16 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "document/SoundSlice.h"
+#include "document/DecodedSound.h"
 #include "export/MovieFile.h"
+#include "export/MovieSound.h"
 #include "export/VideoEncoderPlan.h"
 #include "raster/GrayImage.h"
 
 namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
-constexpr int kAudioBitRate = 96000;  // mono
+constexpr int kAudioBitRate = 96000;  // per channel
 
 // ---- the output file as FFmpeg's I/O ----
 
@@ -128,112 +128,6 @@ bool Takes(const AVCodec* codec, AVSampleFormat format) {
     return false;
 }
 
-// The track from its start as float samples at the codec's rate, in pieces as the frames go by:
-// the playback slice of the frames so far, silence past the end of the track.
-class SoundFeed {
-  public:
-    ~SoundFeed() { swr_free(&m_swr); }
-
-    int Init(const MovieSource& source, int frames, int fps, int outRate) {
-        m_track = source.sound;
-        m_trackBytes = source.soundBytes;
-        m_inRate = source.soundRate;
-        m_outRate = outRate;
-        m_fps = fps;
-        m_frames = frames;
-        m_outTotal = SoundBytesOfFrames(frames, outRate, fps);
-        if (m_inRate == m_outRate) return 0;
-        AVChannelLayout mono;
-        av_channel_layout_default(&mono, 1);
-        int ret = swr_alloc_set_opts2(&m_swr, &mono, AV_SAMPLE_FMT_FLT, m_outRate, &mono,
-                                      AV_SAMPLE_FMT_U8, m_inRate, 0, nullptr);
-        if (ret >= 0) ret = swr_init(m_swr);
-        return ret;
-    }
-
-    // Converts the sound of the frames before `frame` that is not converted yet, in pieces of
-    // bounded size whatever the rates.
-    int FeedUpTo(int frame) {
-        const std::int64_t end = SoundBytesOfFrames(std::min(frame, m_frames), m_inRate, m_fps);
-        while (m_inDone < end) {
-            const std::int64_t piece = std::min<std::int64_t>(end - m_inDone, kPiece);
-            m_in.resize(static_cast<std::size_t>(piece));
-            for (std::int64_t i = 0; i < piece; ++i) {
-                const std::int64_t at = m_inDone + i;
-                m_in[static_cast<std::size_t>(i)] =
-                    at < m_trackBytes && m_track ? m_track[at] : 128;
-            }
-            m_inDone += piece;
-            if (!m_swr) {
-                for (const unsigned char v : m_in) Push((static_cast<int>(v) - 128) / 128.0f);
-            } else if (const int ret = Resample(m_in.data(), static_cast<int>(piece)); ret < 0) {
-                return ret;
-            }
-        }
-        return 0;
-    }
-
-    // The resampler's tail, then exactly the playback length at the codec's rate.
-    int Finish() {
-        int ret = FeedUpTo(m_frames);
-        if (ret >= 0 && m_swr) ret = Resample(nullptr, 0);
-        if (ret < 0) return ret;
-        while (m_pushed < m_outTotal) Push(0.0f);
-        if (m_pushed > m_outTotal) {
-            const std::int64_t extra = std::min<std::int64_t>(m_pushed - m_outTotal, Available());
-            m_queue.resize(m_queue.size() - static_cast<std::size_t>(extra));
-            m_pushed -= extra;
-        }
-        return 0;
-    }
-
-    std::int64_t Available() const { return static_cast<std::int64_t>(m_queue.size() - m_head); }
-    std::int64_t Total() const { return m_outTotal; }
-    const float* Take(int count) {
-        const float* p = m_queue.data() + m_head;
-        m_head += static_cast<std::size_t>(count);
-        return p;
-    }
-    // Drops what was taken; call before the next Feed.
-    void Compact() {
-        m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(m_head));
-        m_head = 0;
-    }
-
-  private:
-    static constexpr std::int64_t kPiece = 1 << 16;
-
-    void Push(float v) {
-        m_queue.push_back(v);
-        ++m_pushed;
-    }
-    int Resample(const unsigned char* in, int count) {
-        const int room = swr_get_out_samples(m_swr, count);
-        if (room < 0) return room;
-        std::vector<float> out(static_cast<std::size_t>(room) + 1);
-        auto* o = reinterpret_cast<std::uint8_t*>(out.data());
-        const std::uint8_t* i = in;
-        const int got = swr_convert(m_swr, &o, room + 1, in ? &i : nullptr, count);
-        if (got < 0) return got;
-        for (int k = 0; k < got; ++k) Push(out[static_cast<std::size_t>(k)]);
-        return 0;
-    }
-
-    const unsigned char* m_track = nullptr;
-    std::int64_t m_trackBytes = 0;
-    int m_inRate = 0;
-    int m_outRate = 0;
-    int m_fps = 1;
-    int m_frames = 0;
-    std::int64_t m_inDone = 0;
-    std::int64_t m_outTotal = 0;
-    std::int64_t m_pushed = 0;
-    SwrContext* m_swr = nullptr;
-    std::vector<unsigned char> m_in;
-    std::vector<float> m_queue;
-    std::size_t m_head = 0;
-};
-
 // Gray 0..255 to the limited range 16..235 of the luma plane, rounded: 16 + (v x 219 + 127) / 255
 // with the division done in 16 bits, exact for every v, so that the loop vectorises.
 inline unsigned char Luma(unsigned v) {
@@ -272,7 +166,7 @@ class Encoder {
     AVFrame* m_picture = nullptr;
     AVFrame* m_samples = nullptr;
     AVPacket* m_packet = nullptr;
-    SoundFeed m_sound;
+    MovieSoundFeed m_sound;
     std::int64_t m_audioPts = 0;
     QString m_missingEncoder;
 };
@@ -313,9 +207,7 @@ int Encoder::Open() {
     if (!m_fmt->url || !(m_packet = av_packet_alloc())) return AVERROR(ENOMEM);
 
     if ((ret = OpenVideo()) < 0) return ret;
-    if (m_settings.includeSound && m_source.sound && m_source.soundRate > 0 &&
-        (ret = OpenAudio()) < 0)
-        return ret;
+    if (m_settings.includeSound && m_source.HasSound() && (ret = OpenAudio()) < 0) return ret;
 
     AVDictionary* options = nullptr;
     if (!m_webm) av_dict_set(&options, "movflags", "+faststart", 0);
@@ -398,8 +290,10 @@ int Encoder::OpenAudio() {
     m_audio->sample_fmt = Takes(codec, AV_SAMPLE_FMT_FLTP)  ? AV_SAMPLE_FMT_FLTP
                           : Takes(codec, AV_SAMPLE_FMT_FLT) ? AV_SAMPLE_FMT_FLT
                                                             : AV_SAMPLE_FMT_S16;
-    av_channel_layout_default(&m_audio->ch_layout, 1);
-    m_audio->bit_rate = kAudioBitRate;
+    // A stereo track stays stereo.
+    const int channels = m_source.decoded ? std::clamp(m_source.decoded->channels, 1, 2) : 1;
+    av_channel_layout_default(&m_audio->ch_layout, channels);
+    m_audio->bit_rate = kAudioBitRate * channels;
     m_audio->time_base = AVRational{1, m_audio->sample_rate};
     if (!m_webm) m_audio->profile = FF_PROFILE_AAC_LOW;
     if (m_fmt->oformat->flags & AVFMT_GLOBALHEADER) m_audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -458,12 +352,19 @@ int Encoder::SendAudio(bool last) {
         const int count = static_cast<int>(std::min<std::int64_t>(ready, size));
         if ((ret = av_frame_make_writable(m_samples)) < 0) return ret;
         const float* in = m_sound.Take(count);
+        const int channels = m_sound.Channels();
         if (m_audio->sample_fmt == AV_SAMPLE_FMT_S16) {
             auto* out = reinterpret_cast<std::int16_t*>(m_samples->data[0]);
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count * channels; ++i)
                 out[i] = static_cast<std::int16_t>(std::clamp(in[i], -1.0f, 1.0f) * 32767.0f);
+        } else if (m_audio->sample_fmt == AV_SAMPLE_FMT_FLTP) {
+            for (int c = 0; c < channels; ++c) {
+                auto* out = reinterpret_cast<float*>(m_samples->data[c]);
+                for (int i = 0; i < count; ++i) out[i] = in[i * channels + c];
+            }
         } else {
-            std::memcpy(m_samples->data[0], in, sizeof(float) * static_cast<std::size_t>(count));
+            std::memcpy(m_samples->data[0], in,
+                        sizeof(float) * static_cast<std::size_t>(count * channels));
         }
         m_samples->nb_samples = count;
         m_samples->pts = m_audioPts;
@@ -522,8 +423,16 @@ int Encoder::Run(const MovieProgress& progress, QString* error) {
             return MOVIE_CANCELLED;
         }
         if ((ret = SendVideo(i)) < 0) return Failed(ret, error);
-        if (m_audio && ((ret = m_sound.FeedUpTo(i + 1)) < 0 || (ret = SendAudio(false)) < 0))
-            return Failed(ret, error);
+        // A long stretch of track between two frames is converted in pieces, with Cancel
+        // asked between them.
+        if (m_audio) {
+            ret = m_sound.FeedUpTo(i + 1, [&] { return !progress || progress(i, count); });
+            if (ret == MovieSoundFeed::kStopped) {
+                *error = MovieTextCancelled(m_settings.outputPath);
+                return MOVIE_CANCELLED;
+            }
+            if (ret < 0 || (ret = SendAudio(false)) < 0) return Failed(ret, error);
+        }
     }
     if ((ret = avcodec_send_frame(m_video, nullptr)) < 0 ||
         (ret = Drain(m_video, m_videoStream)) < 0)

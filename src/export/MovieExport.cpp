@@ -91,7 +91,10 @@ MovieSource MovieSourceOf(const CLumvaneDoc& doc) {
     const int count = std::min(doc.m_nFrameCount, CLumvaneDoc::kMaxFrames);
     for (int i = 0; i < count; ++i) s.frames.push_back(&doc.m_frames[i]);
     const int rate = doc.GetSoundSampleRate();
-    if (doc.m_bSoundLoaded && doc.m_pSoundData && rate > 0) {
+    if (doc.m_bSoundLoaded && doc.m_pDecodedSound && rate > 0) {
+        s.decoded = doc.m_pDecodedSound;
+        s.soundRate = rate;
+    } else if (doc.m_bSoundLoaded && doc.m_pSoundData && rate > 0) {
         s.sound = doc.m_pSoundData.get();
         s.soundBytes = std::max(doc.m_nSoundBytes, 0);
         s.soundRate = rate;

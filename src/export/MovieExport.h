@@ -3,9 +3,11 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CLumvaneDoc;
+struct DecodedSound;
 class GrayImage;
 
 // The movie formats in the order a chooser lists them.
@@ -30,6 +32,9 @@ struct MovieSource {
     const unsigned char* sound = nullptr;  // 8-bit unsigned mono PCM; null without a track
     std::int64_t soundBytes = 0;
     int soundRate = -1;  // samples per second
+    // An imported track, used in place of sound: 16-bit, mono or stereo, at soundRate.
+    std::shared_ptr<const DecodedSound> decoded;
+    bool HasSound() const { return (sound || decoded) && soundRate > 0; }
 };
 // The document's frames and its loaded sound track.
 MovieSource MovieSourceOf(const CLumvaneDoc& doc);

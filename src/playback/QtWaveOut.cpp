@@ -19,11 +19,16 @@ namespace {
 bool ToAudioFormat(const std::vector<unsigned char>& block, QAudioFormat& out) {
     WaveFormatFields f;
     if (!ReadWaveFormat(block.data(), block.size(), f)) return false;
-    if (f.formatTag != 1 || f.channels != 1 || f.bitsPerSample != 8) return false;
-    if (f.samplesPerSec == 0 || f.samplesPerSec > INT_MAX) return false;
+    if (f.formatTag != 1 || f.samplesPerSec == 0 || f.samplesPerSec > INT_MAX) return false;
+    // The designed 8-bit mono track, or an imported one: 16-bit mono or stereo.
+    if (f.channels == 1 && f.bitsPerSample == 8)
+        out.setSampleFormat(QAudioFormat::UInt8);
+    else if ((f.channels == 1 || f.channels == 2) && f.bitsPerSample == 16)
+        out.setSampleFormat(QAudioFormat::Int16);
+    else
+        return false;
     out.setSampleRate(static_cast<int>(f.samplesPerSec));
-    out.setChannelCount(1);
-    out.setSampleFormat(QAudioFormat::UInt8);
+    out.setChannelCount(f.channels);
     return true;
 }
 
@@ -39,10 +44,13 @@ class CSinkFeeder : public QObject {
     static constexpr int kLeadMillis = 250;
 
     void Init(const QAudioDevice& device, const QAudioFormat& format) {
-        m_nRate = format.sampleRate();
+        m_nAlign = format.bytesPerFrame();
+        m_nRate = format.sampleRate() * m_nAlign;
+        m_silence = QByteArray(256 * m_nAlign,
+                               format.sampleFormat() == QAudioFormat::UInt8 ? char(128) : char(0));
         m_sink = new QAudioSink(device, format, this);
-        m_sink->setBufferSize(
-            std::max<qsizetype>(64, qsizetype(m_nRate) * CQtWaveOutSystem::kBufferMillis / 1000));
+        m_sink->setBufferSize(Whole(
+            std::max<qsizetype>(64, qsizetype(m_nRate) * CQtWaveOutSystem::kBufferMillis / 1000)));
         m_timer = new QTimer(this);
         m_timer->setTimerType(Qt::PreciseTimer);
         m_timer->setInterval(3);
@@ -63,7 +71,7 @@ class CSinkFeeder : public QObject {
         }
         m_pData = data;
         m_nLeft = bytes;
-        m_nSilence = std::max<qsizetype>(m_sink->bufferSize(), 64);
+        m_nSilence = Whole(std::max<qsizetype>(m_sink->bufferSize(), 64));
         m_nWritten = 0;
         m_started.start();
         Feed();
@@ -91,10 +99,11 @@ class CSinkFeeder : public QObject {
   private:
     void Feed() {
         if (!m_io) return;
-        static const QByteArray silence(256, char(128));
+        const QByteArray& silence = m_silence;
         const qint64 played = m_started.elapsed() * m_nRate / 1000;
         const qint64 lead = qint64(m_nRate) * kLeadMillis / 1000 - (m_nWritten - played);
-        qint64 room = std::max<qint64>(m_sink->bytesFree(), lead);
+        // Whole sample frames only: a stream of 16-bit stereo takes nothing else.
+        qint64 room = Whole(std::max<qint64>(m_sink->bytesFree(), lead));
         while (room > 0 && (m_nLeft > 0 || m_nSilence > 0)) {
             qint64 written;
             if (m_nLeft > 0) {
@@ -115,11 +124,15 @@ class CSinkFeeder : public QObject {
         if (m_nLeft == 0 && m_nSilence == 0) m_timer->stop();
     }
 
+    qint64 Whole(qint64 bytes) const { return bytes - bytes % m_nAlign; }
+
     QAudioSink* m_sink = nullptr;
     QTimer* m_timer = nullptr;
+    QByteArray m_silence;
+    int m_nAlign = 1;  // bytes of one sample frame
     QIODevice* m_io = nullptr;
     QElapsedTimer m_started;
-    int m_nRate = 0;
+    int m_nRate = 0;  // bytes per second
     const unsigned char* m_pData = nullptr;
     qint64 m_nLeft = 0;
     qint64 m_nSilence = 0;

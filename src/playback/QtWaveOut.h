@@ -3,8 +3,9 @@
 #include "document/WaveOut.h"
 
 // Wave output on the system's default audio device through Qt Multimedia: unsigned 8-bit mono
-// at the track's rate. Each device feeds its sink from a thread of its own, so sound keeps
-// flowing while the user-interface thread paints or waits between frames.
+// (a loaded WAV) or signed 16-bit mono or stereo (an imported track), at the track's rate. Each
+// device feeds its sink from a thread of its own, so sound keeps flowing while the user-interface
+// thread paints or waits between frames.
 class CQtWaveOutSystem : public IWaveOutSystem {
   public:
     // Audio the sink holds ahead of what is heard: small, so a slice is heard promptly after

@@ -85,6 +85,7 @@ void OnAudioLoad(CLumvaneDoc& doc, IWaveOutSystem& waveOut) {
     doc.m_waveHeader = WaveHeader();
     doc.m_pSoundData.reset();
     doc.m_nSoundBytes = 0;
+    doc.m_pDecodedSound.reset();
     if (wave.data != WaveCheck::Ok) {
         Report(WaveTextCorrupt());
         return;

@@ -265,6 +265,11 @@ void CMainFrame::BuildMenus() {
            "&Load",
            {Key(Qt::Key_L)},
            "Loads an audio file to be played with animation\nLoad"},
+          {ID_AUDIO_IMPORTSOUND,
+           "&Import Sound...",
+           {Key(Qt::SHIFT | Qt::Key_L)},
+           "Loads any sound or video file's sound track to be played with animation\nImport "
+           "Sound"},
           {kSeparator, nullptr, {}, nullptr},
           {ID_AUDIO_SOUND, "&Sound", {Key(Qt::Key_S)}, "Disables/Enables Sound\nSound ON/OFF"}}},
         {"&View",

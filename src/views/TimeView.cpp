@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 
 #include "document/DocCommandIds.h"
 #include "document/LumvaneDoc.h"
@@ -201,8 +202,9 @@ std::vector<QPoint> CTimeView::WaveformPoints(int width, int height) const {
     std::vector<QPoint> points;
     const CLumvaneDoc* doc = GetLumvaneDoc();
     // A strip of zero width would be divided by.
-    if (!doc || !doc->m_bSoundLoaded || !doc->m_pSoundData || width <= 0 || doc->m_nFps <= 0)
-        return points;
+    if (!doc || !doc->m_bSoundLoaded || width <= 0 || doc->m_nFps <= 0) return points;
+    if (doc->m_pDecodedSound) return DecodedWaveformPoints(*doc->m_pDecodedSound, width, height);
+    if (!doc->m_pSoundData) return points;
     const std::int64_t rate = doc->GetSoundSampleRate();
     if (rate <= 0) return points;
     const std::int64_t start = SoundBytesOfFrames(m_nFirstFrame, rate, doc->m_nFps);
@@ -219,6 +221,38 @@ std::vector<QPoint> CTimeView::WaveformPoints(int width, int height) const {
     for (std::int64_t pos = start; pos < end; pos += step) {
         const std::int64_t x = (pos - start) * width / span;
         const std::int64_t y = kBandHeight + samples[pos] * band / 256;
+        points.emplace_back(static_cast<int>(x), static_cast<int>(y));
+    }
+    return points;
+}
+
+std::vector<QPoint> CTimeView::DecodedWaveformPoints(const DecodedSound& track, int width,
+                                                     int height) const {
+    std::vector<QPoint> points;
+    const CLumvaneDoc* doc = GetLumvaneDoc();
+    const std::int64_t rate = track.rate;
+    if (rate <= 0 || track.channels <= 0) return points;
+    const std::int64_t start = SoundBytesOfFrames(m_nFirstFrame, rate, doc->m_nFps);
+    std::int64_t end = SoundBytesOfFrames(
+        static_cast<std::int64_t>(m_nFirstFrame) + m_nVisibleCells, rate, doc->m_nFps);
+    const std::int64_t span = end - start;
+    const std::int64_t frames = track.Frames();
+    if (span <= 0 || start < 0 || start >= frames) return points;
+    end = std::min(end, frames);
+    const std::int64_t band = static_cast<std::int64_t>(height) - kBandHeight;
+    const std::int16_t* samples = track.samples.data();
+    const int channels = track.channels;
+    // One point per pixel column: the sample of all channels farthest from silence.
+    for (std::int64_t x = 0; x < width; ++x) {
+        const std::int64_t from = start + x * span / width;
+        if (from >= end) break;
+        const std::int64_t to = std::min(end, std::max(from + 1, start + (x + 1) * span / width));
+        int peak = 0;
+        for (std::int64_t i = from * channels; i < to * channels; ++i) {
+            const int v = samples[i];
+            if (std::abs(v) > std::abs(peak)) peak = v;
+        }
+        const std::int64_t y = kBandHeight + ((peak + 32768) >> 8) * band / 256;
         points.emplace_back(static_cast<int>(x), static_cast<int>(y));
     }
     return points;

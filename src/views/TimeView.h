@@ -9,6 +9,7 @@
 #include "views/ViewContext.h"
 
 class CLumvaneDoc;
+struct DecodedSound;
 class QImage;
 
 // The timeline strip above the drawing view: one 20-pixel cell per frame with its number,
@@ -56,6 +57,9 @@ class CTimeView : public QAbstractScrollArea, public CView {
     // The waveform's polyline for a client area of width x height pixels; empty when there
     // is nothing to draw.
     std::vector<QPoint> WaveformPoints(int width, int height) const;
+    // The same for an imported track: the peak of all channels in each pixel column.
+    std::vector<QPoint> DecodedWaveformPoints(const DecodedSound& track, int width,
+                                              int height) const;
 
     int m_nVisibleCells = 0;
     int m_nFirstFrame = 0;

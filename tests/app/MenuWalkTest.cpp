@@ -81,6 +81,8 @@ const Entry kMenus[] = {
     {"&Frames", 0, "", "", "", ""},
     {"&Frames", 32779, "&Settings", "", "Adjust Frame Rate Settings", "Frame Settings"},
     {"&Audio", 32824, "&Load", "L", "Loads an audio file to be played with animation", "Load"},
+    {"&Audio", 32840, "&Import Sound...", "Shift+L",
+     "Loads any sound or video file's sound track to be played with animation", "Import Sound"},
     {"&Audio", 0, "", "", "", ""},
     {"&Audio", 32827, "&Sound", "S", "Disables/Enables Sound", "Sound ON/OFF"},
     {"&View", 59392, "&Toolbar", "", "Show or hide the toolbar", "Toggle ToolBar"},

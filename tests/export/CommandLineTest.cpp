@@ -585,15 +585,14 @@ TEST(CommandLineProgram, MovieWithSoundAndRefusedTracks) {
         QString text;
     } cases[] = {
         {"missing.wav", {}, "Could not open audio file!"},
-        {"upper.WAV", wav::Pcm8(11025, tone), "Invalid Audio File extension"},
         {"riff.wav", wav::Riff(fmt, "AVI "), "Incorrect audio file format!"},
         {"nodata.wav", wav::Riff(fmt), "Corrupt audio file!"},
-        {"stereo.wav",
-         wav::Riff(
-             wav::Cat({wav::Chunk("fmt ", wav::Fmt(1, 2, 11025, 16)), wav::Chunk("data", tone)})),
-         unsupported},
         {"rate0.wav", wav::Pcm8(0, tone), unsupported},
         {"empty.wav", wav::Pcm8(11025, {}), "Empty audio file!"},
+        // Not a WAV: Import Sound's texts, naming the file as it was given.
+        {"noise.mp3", wav::Samples(3000, 5),
+         "Could not read the sound track of " + d + "/noise.mp3."},
+        {"missing.flac", {}, "Could not read the sound track of " + d + "/missing.flac."},
     };
     for (const Case& c : cases) {
         const QString wavFile = d + "/" + c.name;
@@ -604,6 +603,28 @@ TEST(CommandLineProgram, MovieWithSoundAndRefusedTracks) {
             Lumvane({"--export", "webm", "--out", d + "/refused.webm", "--sound", wavFile, anm});
         EXPECT_EQ(r.status, 1) << c.name;
         EXPECT_EQ(r.err, "lumvane: " + c.text + "\n") << c.name;
+    }
+
+    // What Audio > Load refuses but Import Sound takes: decoded at full quality.
+    const struct {
+        const char* name;
+        wav::Bytes bytes;
+        int channels;
+    } taken[] = {
+        {"upper.WAV", wav::Pcm8(11025, tone), 1},
+        {"stereo.wav",
+         wav::Riff(
+             wav::Cat({wav::Chunk("fmt ", wav::Fmt(1, 2, 11025, 16)), wav::Chunk("data", tone)})),
+         2},
+    };
+    for (const auto& c : taken) {
+        ASSERT_TRUE(wav::Write(d + "/" + c.name, c.bytes));
+        const RunResult r = Lumvane(
+            {"--export", "mp4", "--out", d + "/taken.mp4", "--sound", d + "/" + c.name, anm});
+        ASSERT_EQ(r.status, 0) << c.name << r.err.toStdString();
+        const ProbedMovie t = ProbeMovie((d + "/taken.mp4").toStdString());
+        EXPECT_EQ(t.audio.channels, c.channels) << c.name;
+        EXPECT_EQ(t.audio.sampleRate, 11025) << c.name;
     }
 
     // A file-size limit in the middle of the movie: the process goes on, says so, and removes it.

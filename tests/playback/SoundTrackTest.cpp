@@ -530,11 +530,13 @@ TEST(RiffWave, CutAndDamagedFilesStayInside) {
     EXPECT_EQ(ParseWave(nullptr, 100).format, WaveCheck::NotWave);
 }
 
-// The Qt device turns down format blocks it cannot describe before asking the system.
+// The Qt device turns down format blocks it cannot describe before asking the system: it plays
+// 8-bit mono (a loaded WAV) and 16-bit mono or stereo (an imported track).
 TEST(QtWaveOut, RefusesFormatsItCannotPlay) {
     const Bytes blocks[] = {Fmt(1, 1, 11025, 8, 14),
                             Fmt(1, 2, 11025, 8),
-                            Fmt(1, 1, 11025, 16),
+                            Fmt(1, 3, 11025, 16),  // 16 bits is for mono and stereo only
+                            Fmt(1, 2, 48000, 24),
                             Fmt(2, 1, 11025, 8),
                             Fmt(1, 1, 0, 8),
                             Fmt(1, 1, 0x80000000u, 8),
@@ -543,5 +545,32 @@ TEST(QtWaveOut, RefusesFormatsItCannotPlay) {
     for (const Bytes& b : blocks) {
         EXPECT_FALSE(sys.Query(b));
         EXPECT_EQ(sys.Open(b), nullptr);
+    }
+}
+
+// Audio > Load after an imported track: the imported samples go where the old samples go, and
+// slices are bytes of the 8-bit track again; a Load that fails before that leaves no track.
+TEST(AudioLoad, ReplacesAnImportedTrack) {
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "failing load" : "load");
+        LoadRig rig;
+        auto track = std::make_shared<DecodedSound>();
+        track->rate = 48000;
+        track->channels = 2;
+        track->samples.assign(48000 * 2, 1000);
+        const Bytes format = DecodedSoundFormat(48000, 2);
+        rig.doc.UseDecodedSound(track, format, rig.sound.Open(format));
+        ASSERT_EQ(rig.doc.m_bSoundLoaded, 1);
+        rig.Load(rig.Put("a.wav", fails ? Riff(Cat({Chunk("fmt ", Fmt(1, 2, 11025, 8))}))
+                                        : wav::Pcm8(11025, wav::Samples(11025))));
+        EXPECT_EQ(rig.doc.m_bSoundLoaded, fails ? 0 : 1);
+        EXPECT_EQ(rig.doc.m_pDecodedSound == nullptr, !fails);
+        if (fails) continue;
+        rig.sound.Clear();
+        rig.doc.PlaySoundFrames(1, 1);
+        using Ev = CRecordingWaveOutSystem::Event;
+        using Op = CRecordingWaveOutSystem::Op;
+        EXPECT_EQ(rig.sound.Slices(),
+                  (std::vector<Ev>{{Op::Prepare, 2, 441, 441}, {Op::Play, 2, 441, 441}}));
     }
 }

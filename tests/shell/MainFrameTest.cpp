@@ -288,6 +288,7 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
         {K(Qt::Key_A), 32784},
         {K(Qt::Key_B), 32810},
         {K(Qt::Key_L), 32824},
+        {K(Qt::SHIFT | Qt::Key_L), 32840},
         {K(Qt::Key_O), 32793},
         {K(Qt::Key_P), 32818},
         {K(Qt::Key_S), 32827},

@@ -60,6 +60,6 @@ std::vector<CRecordingWaveOutSystem::Event> CRecordingWaveOutSystem::Slices() co
 }
 
 long long CRecordingWaveOutSystem::OffsetOf(const unsigned char* data) const {
-    const unsigned char* base = m_pDoc ? m_pDoc->m_pSoundData.get() : nullptr;
+    const unsigned char* base = m_pDoc ? m_pDoc->SoundSamples() : nullptr;
     return base ? static_cast<long long>(data - base) : reinterpret_cast<long long>(data);
 }

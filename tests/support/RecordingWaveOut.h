@@ -15,7 +15,7 @@ class CRecordingWaveOutSystem : public IWaveOutSystem {
     struct Event {
         Op op;
         int device;            // 1, 2, ... in order of opening; 0 for Query
-        long long offset = 0;  // Prepare / Play: data - doc.m_pSoundData (or the raw address)
+        long long offset = 0;  // Prepare / Play: data - doc.SoundSamples() (or the raw address)
         std::size_t length = 0;
         bool operator==(const Event&) const = default;
     };

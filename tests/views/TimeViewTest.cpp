@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <cstring>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -602,4 +603,39 @@ TEST(TimeView, DigitKeysRelayTheirOffsets) {
         EXPECT_EQ(s.relay.keys, std::vector<int>{c.offset}) << c.id;
     }
     EXPECT_FALSE(alone.OnCmdMsg(32810 + 100, CmdPhase::Query, nullptr));
+}
+
+// An imported track: one point per pixel column, the sample of all channels farthest from
+// silence, with the same start and end as the 8-bit track's.
+TEST(TimeView, DecodedWaveformTakesThePeakOfAllChannels) {
+    struct Case {
+        const char* what;
+        int frames, first;
+        std::size_t count;
+        int column3;  // y of column 3 (frames 48 .. 63 when not scrolled)
+    } cases[] = {
+        {"full span", 8000, 0, 400, 20 + 10},  // right's -30000 beats left's 20000
+        {"sound ends part-way", 3200, 0, 200, 20 + 10},
+        {"scrolled past the spikes", 8000, 5, 400, 20 + 128},
+        {"start at the sound's end", 4000, 25, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Strip s(500);
+        auto track = std::make_shared<DecodedSound>();
+        track->rate = 8000;
+        track->channels = 2;
+        track->samples.assign(static_cast<std::size_t>(c.frames) * 2, 0);
+        track->samples[50 * 2] = 20000;       // left
+        track->samples[60 * 2 + 1] = -30000;  // right
+        s.doc.UseDecodedSound(track, DecodedSoundFormat(8000, 2), nullptr);
+        s.view.m_nFirstFrame = c.first;
+        s.view.m_nVisibleCells = 20;
+        const std::vector<QPoint> pts = s.view.WaveformPoints(400, 276);  // 256-pixel band
+        ASSERT_EQ(pts.size(), c.count);
+        if (!c.count) continue;
+        EXPECT_EQ(pts[0], QPoint(0, 20 + 128));
+        EXPECT_EQ(pts[3], QPoint(3, c.column3));
+        EXPECT_EQ(pts.back(), QPoint(static_cast<int>(c.count) - 1, 20 + 128));
+    }
 }
