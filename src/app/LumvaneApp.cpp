@@ -20,6 +20,7 @@
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
 #include "shell/BrushSettingsDlg.h"
+#include "shell/CaptureMode.h"
 #include "shell/MainFrame.h"
 
 void ParseCommandLine(const QStringList& arguments, CCommandLineInfo& info) {
@@ -83,11 +84,13 @@ CLumvaneApp::~CLumvaneApp() {
 }
 
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
-    RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    const std::shared_ptr<CPlayback> player =
+        RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
     RegisterImportCommands(doc, &frame);
     RegisterBrushSettingsCommand(doc, &frame, &frame);
+    RegisterCaptureCommands(doc, &frame, [player] { return player->IsPlaying(); });
 }
 
 int CLumvaneApp::InitInstance(const QStringList& arguments) {

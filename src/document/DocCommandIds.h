@@ -35,6 +35,8 @@ enum : int {
     ID_AUDIO_LOAD = 32824,
     ID_AUDIO_SOUND = 32827,
     ID_FILE_IMPORTDRAWINGS = 32850,
+    ID_FRAMES_CAPTURE = 32851,
+    ID_FRAMES_CAPTURESETTINGS = 32852,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),

@@ -60,6 +60,8 @@ const char* ToolbarImage(int id) {
             return "play";
         case ID_FRAMES_SETTINGS:
             return "framesettings";
+        case ID_FRAMES_CAPTURE:
+            return "capture";
         case ID_AUDIO_SOUND:
             return "sound";
         case ID_EDIT_BRUSHSETTINGS:
@@ -244,6 +246,12 @@ void CMainFrame::BuildMenus() {
              {kSeparator, nullptr, {}, nullptr},
              {ID_FRAMES_PLAY, "&Play", {Key(Qt::Key_P)}, "Plays the animation\nPlay"},
              {kSeparator, nullptr, {}, nullptr},
+             {ID_FRAMES_CAPTURE,
+              "&Capture",
+              {Key(Qt::Key_C)},
+              "Shoots drawings from a camera into new frames\nCapture"},
+             {ID_FRAMES_CAPTURESETTINGS, "Capture Se&ttings...", {}, nullptr},
+             {kSeparator, nullptr, {}, nullptr},
              {ID_FRAMES_SETTINGS, "&Settings", {}, "Adjust Frame Rate Settings\nFrame Settings"},
          }},
         {"&Audio",
@@ -331,15 +339,33 @@ void CMainFrame::BuildToolBar() {
     m_wndToolBar->setIconSize(QSize(16, 15));
     m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const int buttons[] = {ID_FILE_NEW,          ID_FILE_OPEN,       ID_FILE_SAVE,
-                           kSeparator,           ID_EDIT_CUT,        ID_EDIT_COPY,
-                           ID_EDIT_PASTE,        ID_EDIT_PASTELINES, kSeparator,
-                           ID_EDIT_BOXSELECTION, kSeparator,         ID_EDIT_CLEARFRAME,
-                           kSeparator,           ID_FRAMES_ADDFRAME, ID_FRAMES_DELETEFRAME,
-                           kSeparator,           ID_FRAMES_PLAY,     ID_FRAMES_SETTINGS,
-                           ID_AUDIO_SOUND,       kSeparator,         ID_EDIT_BRUSHSETTINGS,
-                           kSeparator,           ID_VIEW_ONIONSKIN,  kSeparator,
-                           ID_FILE_PRINT,        ID_APP_ABOUT};
+    const int buttons[] = {ID_FILE_NEW,
+                           ID_FILE_OPEN,
+                           ID_FILE_SAVE,
+                           kSeparator,
+                           ID_EDIT_CUT,
+                           ID_EDIT_COPY,
+                           ID_EDIT_PASTE,
+                           ID_EDIT_PASTELINES,
+                           kSeparator,
+                           ID_EDIT_BOXSELECTION,
+                           kSeparator,
+                           ID_EDIT_CLEARFRAME,
+                           kSeparator,
+                           ID_FRAMES_ADDFRAME,
+                           ID_FRAMES_DELETEFRAME,
+                           kSeparator,
+                           ID_FRAMES_PLAY,
+                           ID_FRAMES_CAPTURE,
+                           ID_FRAMES_SETTINGS,
+                           ID_AUDIO_SOUND,
+                           kSeparator,
+                           ID_EDIT_BRUSHSETTINGS,
+                           kSeparator,
+                           ID_VIEW_ONIONSKIN,
+                           kSeparator,
+                           ID_FILE_PRINT,
+                           ID_APP_ABOUT};
     for (int id : buttons) {
         if (id == kSeparator)
             m_wndToolBar->addSeparator();
