@@ -250,7 +250,10 @@ void CMainFrame::BuildMenus() {
               "&Capture",
               {Key(Qt::Key_C)},
               "Shoots drawings from a camera into new frames\nCapture"},
-             {ID_FRAMES_CAPTURESETTINGS, "Capture Se&ttings...", {}, nullptr},
+             {ID_FRAMES_CAPTURESETTINGS,
+              "Capture Se&ttings...",
+              {},
+              "Chooses the camera and how its pictures are cleaned\nCapture Settings"},
              {kSeparator, nullptr, {}, nullptr},
              {ID_FRAMES_SETTINGS, "&Settings", {}, "Adjust Frame Rate Settings\nFrame Settings"},
          }},
@@ -339,39 +342,23 @@ void CMainFrame::BuildToolBar() {
     m_wndToolBar->setIconSize(QSize(16, 15));
     m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    const int buttons[] = {ID_FILE_NEW,
-                           ID_FILE_OPEN,
-                           ID_FILE_SAVE,
-                           kSeparator,
-                           ID_EDIT_CUT,
-                           ID_EDIT_COPY,
-                           ID_EDIT_PASTE,
-                           ID_EDIT_PASTELINES,
-                           kSeparator,
-                           ID_EDIT_BOXSELECTION,
-                           kSeparator,
-                           ID_EDIT_CLEARFRAME,
-                           kSeparator,
-                           ID_FRAMES_ADDFRAME,
-                           ID_FRAMES_DELETEFRAME,
-                           kSeparator,
-                           ID_FRAMES_PLAY,
-                           ID_FRAMES_CAPTURE,
-                           ID_FRAMES_SETTINGS,
-                           ID_AUDIO_SOUND,
-                           kSeparator,
-                           ID_EDIT_BRUSHSETTINGS,
-                           kSeparator,
-                           ID_VIEW_ONIONSKIN,
-                           kSeparator,
-                           ID_FILE_PRINT,
-                           ID_APP_ABOUT};
+    const int buttons[] = {ID_FILE_NEW,          ID_FILE_OPEN,       ID_FILE_SAVE,
+                           kSeparator,           ID_EDIT_CUT,        ID_EDIT_COPY,
+                           ID_EDIT_PASTE,        ID_EDIT_PASTELINES, kSeparator,
+                           ID_EDIT_BOXSELECTION, kSeparator,         ID_EDIT_CLEARFRAME,
+                           kSeparator,           ID_FRAMES_ADDFRAME, ID_FRAMES_DELETEFRAME,
+                           kSeparator,           ID_FRAMES_PLAY,     ID_FRAMES_SETTINGS,
+                           ID_AUDIO_SOUND,       kSeparator,         ID_EDIT_BRUSHSETTINGS,
+                           kSeparator,           ID_VIEW_ONIONSKIN,  kSeparator,
+                           ID_FILE_PRINT,        ID_APP_ABOUT};
     for (int id : buttons) {
         if (id == kSeparator)
             m_wndToolBar->addSeparator();
         else
             m_wndToolBar->addAction(CommandAction(id));
     }
+    // Capture sits beside Play.
+    m_wndToolBar->insertAction(CommandAction(ID_FRAMES_SETTINGS), CommandAction(ID_FRAMES_CAPTURE));
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 }
 
