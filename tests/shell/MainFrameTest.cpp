@@ -287,6 +287,7 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
         {K(Qt::Key_9), 32809},
         {K(Qt::Key_A), 32784},
         {K(Qt::Key_B), 32810},
+        {K(Qt::Key_C), 32851},
         {K(Qt::Key_L), 32824},
         {K(Qt::Key_O), 32793},
         {K(Qt::Key_P), 32818},
