@@ -94,6 +94,11 @@ void CCaptureMode::OnPicture() {
         return;
     }
     if (!m_source->TakeLatest(m_shown, m_nSeq, m_nShownNumber)) return;
+    // Another animation was made or opened meanwhile: its frames are of another size.
+    if (m_shown.GetWidth() != m_doc.m_nWidth || m_shown.GetHeight() != m_doc.m_nHeight) {
+        End();
+        return;
+    }
     if (m_frame && m_frame->StatusBar()->currentMessage() == CFrameWnd::IdleText()) ShowStatus();
     if (Playing()) return;
     if (CLumvaneView* view = m_frame ? m_frame->DrawingView() : nullptr) view->ShowLivePicture();

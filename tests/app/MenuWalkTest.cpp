@@ -39,6 +39,8 @@ const Entry kMenus[] = {
     {"&File", 32801, "E&xport", "", "Exports the animation to Tessel Paint System", "Export"},
     {"&File", 32811, "Export &Movie...", "",
      "Export the animation as a movie, an animated GIF or PNG images", "Export Movie"},
+    {"&File", 32850, "&Import Drawings...", "",
+     "Imports scanned or photographed drawings as frames", "Import Drawings"},
     {"&File", 0, "", "", "", ""},
     {"&File", 57607, "&Print...", "Ctrl+P", "Print the active document", "Print"},
     {"&File", 57609, "Print Pre&view", "", "Display full pages", "Print Preview"},
@@ -72,6 +74,10 @@ const Entry kMenus[] = {
     {"&Frames", 0, "", "", "", ""},
     {"&Frames", 32818, "&Play", "P", "Plays the animation", "Play"},
     {"&Frames", 0, "", "", "", ""},
+    {"&Frames", 32851, "&Capture", "C", "Shoots drawings from a camera into new frames", "Capture"},
+    {"&Frames", 32852, "Capture Se&ttings...", "",
+     "Chooses the camera and how its pictures are cleaned", "Capture Settings"},
+    {"&Frames", 0, "", "", "", ""},
     {"&Frames", 32779, "&Settings", "", "Adjust Frame Rate Settings", "Frame Settings"},
     {"&Audio", 32824, "&Load", "L", "Loads an audio file to be played with animation", "Load"},
     {"&Audio", 0, "", "", "", ""},
@@ -86,9 +92,9 @@ const Entry kMenus[] = {
      "About"},
 };
 
-const int kToolbar[] = {57600, 57601, 57603, 0, 57635, 57634, 57637, 32814, 0,
-                        32810, 0,     32771, 0, 32784, 32785, 0,     32818, 32779,
-                        32827, 0,     32791, 0, 32793, 0,     57607, 57664};
+const int kToolbar[] = {57600, 57601, 57603, 0,     57635, 57634, 57637, 32814, 0,
+                        32810, 0,     32771, 0,     32784, 32785, 0,     32818, 32851,
+                        32779, 32827, 0,     32791, 0,     32793, 0,     57607, 57664};
 
 std::map<int, const Entry*> ById() {
     std::map<int, const Entry*> m;

@@ -249,6 +249,8 @@ TEST_F(CaptureModeTest, SourcesThatCannotStartOrStopMidwaySayWhy) {
     QFile fake(dir.path() + QStringLiteral("/video0"));
     ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
     fake.close();
+    // Nor is a character device that is no video device.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), dir.path() + QStringLiteral("/video1")));
     mode->OnCapture();
     EXPECT_FALSE(mode->IsCapturing());
     QSettings().setValue(QStringLiteral("Capture/Source"), dir.path() + "/missing.mkv");
