@@ -326,7 +326,61 @@ bool ImportMemoryFits(int frames, const QSize& frameSize) {
     return limit == 0 || need <= limit;
 }
 
+int CleanIntoFrame(const GrayPlane& gray, const ImportOptions& options, GrayImage& frame) {
+    if (!options.autoLevels) return FitToFrame(gray, options.fit, frame);
+    // Levels at the frame's scale: the same paper and lines, a fraction of the pixels.
+    GrayPlane shown;
+    int left = 0, top = 0;
+    if (!ScaleForFrame(gray, options.fit, frame.GetWidth(), frame.GetHeight(), shown, left, top))
+        return 0;
+    AutoLevels(shown);
+    return PlaceInFrame(shown, left, top, frame);
+}
+
 namespace {
+
+// The tone most of a drawing's paper has.
+int PaperTone(const GrayPlane& gray) {
+    unsigned hist[256] = {};
+    std::uint64_t n = 0;
+    for (std::size_t i = 0; i < gray.pixels.size(); i += 7, ++n) ++hist[gray.pixels[i]];
+    std::uint64_t seen = 0;
+    for (int v = 0; v < 256; ++v)
+        if ((seen += hist[v]) * 2 > n) return v;
+    return 255;
+}
+
+// Moves the drawing at its own size (what the move brings in is paper), then cleans it.
+bool MoveAndClean(const GrayPlane& gray, const RigidMove& move, const QSize& canvas,
+                  const ImportOptions& options, GrayImage& frame) {
+    GrayPlane moved;
+    if (!ApplyMove(gray, move, canvas.width(), canvas.height(), moved, PaperTone(gray)))
+        return false;
+    return CleanIntoFrame(moved, options, frame) != 0;
+}
+
+// The same for a drawing the size of the first, placed whole: scaled to the frame first and
+// moved there, a fraction of the pixels for the same result.
+bool MoveAtFrameScale(const GrayPlane& gray, const RigidMove& move, const ImportOptions& options,
+                      GrayImage& frame) {
+    GrayPlane shown;
+    int left = 0, top = 0;
+    if (!ScaleForFrame(gray, FitMode::Inside, frame.GetWidth(), frame.GetHeight(), shown, left,
+                       top))
+        return false;
+    // A picture point p shows at s p + c in the scaled part (pixel centres on both sides).
+    const double scale = (static_cast<double>(shown.width) / gray.width +
+                          static_cast<double>(shown.height) / gray.height) /
+                         2;
+    const double cx = 0.5 * scale - 0.5, cy = 0.5 * scale - 0.5;
+    RigidMove m = move;
+    m.tx = scale * move.tx + cx - (move.c * cx - move.s * cy);
+    m.ty = scale * move.ty + cy - (move.s * cx + move.c * cy);
+    GrayPlane moved;
+    if (!ApplyMove(shown, m, shown.width, shown.height, moved, PaperTone(shown))) return false;
+    if (options.autoLevels) AutoLevels(moved);
+    return PlaceInFrame(moved, left, top, frame) != 0;
+}
 
 // Working memory handed out to the images being read: an image that needs more than the
 // whole allowance waits until it can have all of it.
@@ -396,7 +450,7 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
     int failedImage = images;
     std::vector<char> unmoved(images, 0);
     // Registration: every drawing goes where the first drawing's holes are.
-    PegHoles reference;
+    PegHoles reference;           // read by the others only once referenceKnown is set
     bool referenceKnown = false;  // the first drawing has been searched
     bool referenceFound = false;
     QSize referenceSize = images > 0 ? plan.sizes[0] : QSize();
@@ -428,10 +482,12 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                 fail(i, error);
                 return;
             }
+            bool cleaned = false;
             if (options.registerPegs) {
                 PegHoles holes;
-                const bool found = FindPegHoles(gray, holes);
+                bool found = false;
                 if (i == 0) {
+                    found = FindPegHoles(gray, holes);
                     std::lock_guard lock(mutex);
                     reference = holes;
                     referenceFound = found;
@@ -439,8 +495,14 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                     referenceSize = QSize(gray.width, gray.height);
                     changed.notify_all();
                 } else {
-                    std::unique_lock lock(mutex);
-                    changed.wait(lock, [&] { return referenceKnown || stop; });
+                    {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return referenceKnown || stop; });
+                    }
+                    // The first drawing's edge is where the holes are on all of them.
+                    if (!stop)
+                        found = FindPegHoles(gray, holes,
+                                             reference.top ? PegEdge::Top : PegEdge::Bottom);
                 }
                 if (stop) {
                     allowance.Give(taken);
@@ -449,31 +511,20 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                 if (!found || !referenceFound) {
                     unmoved[i] = 1;
                 } else if (i > 0) {
-                    PegHoles to = reference;
-                    const RigidMove move = MoveOnto(holes, to);
-                    GrayPlane moved;
-                    // Levels first, so the paper the move brings in matches the cleaned paper.
-                    if (options.autoLevels) AutoLevels(gray);
-                    if (!ApplyMove(gray, move, referenceSize.width(), referenceSize.height(),
-                                   moved)) {
+                    const RigidMove move = MoveOnto(holes, reference);
+                    const bool sameSize = referenceSize == QSize(gray.width, gray.height);
+                    cleaned = sameSize && options.fit == FitMode::Inside
+                                  ? MoveAtFrameScale(gray, move, options, frames[firstFrame[i]])
+                                  : MoveAndClean(gray, move, referenceSize, options,
+                                                 frames[firstFrame[i]]);
+                    if (!cleaned) {
                         allowance.Give(taken);
                         fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
                         return;
                     }
-                    gray = std::move(moved);
-                    if (!FitToFrame(gray, options.fit, frames[firstFrame[i]])) {
-                        allowance.Give(taken);
-                        fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
-                        return;
-                    }
-                    allowance.Give(taken);
-                    ++done;
-                    changed.notify_all();
-                    continue;
                 }
             }
-            if (options.autoLevels) AutoLevels(gray);
-            if (!FitToFrame(gray, options.fit, frames[firstFrame[i]])) {
+            if (!cleaned && !CleanIntoFrame(gray, options, frames[firstFrame[i]])) {
                 allowance.Give(taken);
                 fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
                 return;

@@ -75,6 +75,9 @@ QSize DefaultFrameSize(const QSize& first);
 // white, and with dropColour coloured pencil as paper. Refuses what PlanFrames refuses.
 bool ReadDrawing(const QString& file, bool dropColour, GrayPlane& gray, QString& error);
 
+// A read drawing cleaned up and fitted into frame (created at the frame size) as options say.
+int CleanIntoFrame(const GrayPlane& gray, const ImportOptions& options, GrayImage& frame);
+
 // Progress of BuildFrames on the calling thread: images done and their count; returning
 // false cancels.
 using ImportProgress = std::function<bool(int done, int count)>;

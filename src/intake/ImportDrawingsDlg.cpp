@@ -45,7 +45,6 @@ QPixmap PreviewPixmap(const QImage& image) {
         image.scaled(kPreview, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-ImageChooser g_chooser;
 }  // namespace
 
 CImportDrawingsDlg::CImportDrawingsDlg(QWidget* parent)
@@ -211,15 +210,14 @@ void CImportDrawingsDlg::UpdatePreview() {
         m_pAfter->setText(error);
         return;
     }
-    if (IsChecked(IDC_IMPORT_LEVELS)) AutoLevels(gray);
     const QSize size =
         IsChecked(IDC_IMPORT_NEW_ANIMATION) ? DefaultFrameSize(m_plan.sizes[0]) : m_animationSize;
-    GrayImage frame;
-    int fitIndex = 0;
+    ImportOptions options;
+    options.autoLevels = IsChecked(IDC_IMPORT_LEVELS);
     for (int i = 0; i < 3; ++i)
-        if (IsChecked(kFitIds[i])) fitIndex = i;
-    if (!frame.Create(size.width(), size.height()) ||
-        !FitToFrame(gray, static_cast<FitMode>(fitIndex), frame)) {
+        if (IsChecked(kFitIds[i])) options.fit = static_cast<FitMode>(i);
+    GrayImage frame;
+    if (!frame.Create(size.width(), size.height()) || !CleanIntoFrame(gray, options, frame)) {
         m_pAfter->clear();
         return;
     }
@@ -284,16 +282,21 @@ void CImportProgressDlg::OnCancel() {
     m_pCancel->setEnabled(false);
 }
 
-void SetImageChooser(ImageChooser chooser) {
-    g_chooser = std::move(chooser);
-}
-
 namespace {
+// Several images at once from the platform's dialog; a replaced UI service (tests, the
+// command line) is asked for one file through its own file dialog.
 QStringList ChooseImages(QWidget* parent) {
-    if (g_chooser) return g_chooser(parent);
+    const QString filter =
+        QStringLiteral("Images (%1);;All files (*)").arg(ImageNameFilters().join(QLatin1Char(' ')));
+    if (!dynamic_cast<CQtUiService*>(&AfxUi())) {
+        FileDialogRequest request;
+        request.title = QStringLiteral("Import Drawings");
+        request.filter = filter;
+        const QString file = AfxUi().FileDialog(request);
+        return file.isEmpty() ? QStringList() : QStringList{file};
+    }
     return QFileDialog::getOpenFileNames(parent, QStringLiteral("Import Drawings"), QString(),
-                                         QStringLiteral("Images (%1);;All files (*)")
-                                             .arg(ImageNameFilters().join(QLatin1Char(' '))));
+                                         filter);
 }
 }  // namespace
 

@@ -101,10 +101,6 @@ struct ImportDoors {
     std::function<int(std::vector<GrayImage>&)> replace;
 };
 
-// Chooses images for File > Import Drawings; empty when cancelled. Replaceable for tests.
-using ImageChooser = std::function<QStringList(QWidget* parent)>;
-void SetImageChooser(ImageChooser chooser);
-
 // File > Import Drawings with paths (empty: ask for them first), over the main window (may be
 // null): the dialog, the frames built aside with a progress window, then through the doors.
 void OnImportDrawings(CLumvaneDoc& doc, CFrameWnd* frame, const QStringList& paths,

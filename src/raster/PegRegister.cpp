@@ -51,6 +51,7 @@ double Distance(const Blob& a, const Blob& b) {
 
 struct BandResult {
     bool found = false;
+    double sigma = 1;  // the paper's grain
     double score = 1e300;
     Blob holes[3];
 };
@@ -72,18 +73,24 @@ void PaperStats(const GrayPlane& p, int row0, int rows, int& median, double& sig
             break;
         }
     }
+    // The grain from neighbours' differences: uneven light across the sheet does not count.
     unsigned dev[256] = {};
-    for (int i = 0; i < 256; ++i) dev[std::abs(i - median)] += hist[i];
+    std::uint64_t pairs = 0;
+    for (int y = row0; y < row0 + rows; ++y) {
+        const unsigned char* r = p.Row(y);
+        for (int x = 0; x + 1 < p.width; x += 2, ++pairs) ++dev[std::abs(r[x + 1] - r[x])];
+    }
     seen = 0;
     int mad = 0;
     for (int i = 0; i < 256; ++i) {
         seen += dev[i];
-        if (seen * 2 > n) {
+        if (seen * 2 > pairs) {
             mad = i;
             break;
         }
     }
-    sigma = std::max(1.0, 1.4826 * mad);
+    // The median absolute difference of two samples is about 0.95 of one sample's spread.
+    sigma = std::max(1.0, 1.05 * mad);
 }
 
 BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
@@ -96,23 +103,50 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     sum.Build(p, row0, rows);
     const int smooth = std::max(1, w / 1000);
     const int wide = std::max(16, w / 30);
-    // The paper around each pixel, and the pixel's smoothed difference from it.
-    std::vector<float> background(static_cast<std::size_t>(w) * rows);
+    // The pixel's smoothed difference from the paper around it.
     std::vector<signed char> mask(static_cast<std::size_t>(w) * rows, 0);
     const double smoothSigma = sigma / (2 * smooth + 1);
     const double darkStep = std::max(30.0, 6 * smoothSigma);
     const double lightStep = std::max(6.0, 6 * smoothSigma);
-    for (int y = 0; y < rows; ++y)
+    // The paper around changes slowly: measured once per block of pixels.
+    constexpr int kBlock = 8;
+    std::vector<float> blockMean(static_cast<std::size_t>((w + kBlock - 1) / kBlock) *
+                                 ((rows + kBlock - 1) / kBlock));
+    const int bw = (w + kBlock - 1) / kBlock;
+    for (int by = 0; by * kBlock < rows; ++by)
+        for (int bx = 0; bx < bw; ++bx)
+            blockMean[static_cast<std::size_t>(by) * bw + bx] = static_cast<float>(
+                sum.Mean(bx * kBlock + kBlock / 2, by * kBlock + kBlock / 2, wide));
+    const auto background = [&](int x, int y) {
+        return static_cast<double>(
+            blockMean[static_cast<std::size_t>(y / kBlock) * bw + x / kBlock]);
+    };
+    const std::size_t stride = static_cast<std::size_t>(w) + 1;
+    const double area = (2 * smooth + 1) * (2 * smooth + 1);
+    // Per block, the box sums below and above which a pixel is darker or lighter than paper.
+    std::vector<std::int64_t> darkBelow(blockMean.size()), lightAbove(blockMean.size());
+    for (std::size_t b = 0; b < blockMean.size(); ++b) {
+        darkBelow[b] = static_cast<std::int64_t>(std::ceil((blockMean[b] - darkStep) * area));
+        lightAbove[b] = static_cast<std::int64_t>(std::floor((blockMean[b] + lightStep) * area));
+    }
+    for (int y = 0; y < rows; ++y) {
+        const bool inner = y >= smooth && y + smooth < rows;
+        const std::int64_t* lo =
+            sum.s.data() + static_cast<std::size_t>(inner ? y - smooth : 0) * stride;
+        const std::int64_t* hi =
+            sum.s.data() + static_cast<std::size_t>(inner ? y + smooth + 1 : 0) * stride;
+        const std::size_t blockRow = static_cast<std::size_t>(y / kBlock) * bw;
+        signed char* m = mask.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            const double bg = sum.Mean(x, y, wide);
-            const double v = sum.Mean(x, y, smooth);
-            const std::size_t i = static_cast<std::size_t>(y) * w + x;
-            background[i] = static_cast<float>(bg);
-            if (v < bg - darkStep)
-                mask[i] = -1;
-            else if (v > bg + lightStep)
-                mask[i] = 1;
+            const std::size_t b = blockRow + static_cast<std::size_t>(x / kBlock);
+            std::int64_t v;
+            if (inner && x >= smooth && x + smooth < w)
+                v = hi[x + smooth + 1] - lo[x + smooth + 1] - hi[x - smooth] + lo[x - smooth];
+            else
+                v = std::llround(sum.Mean(x, y, smooth) * area);
+            m[x] = v < darkBelow[b] ? -1 : v > lightAbove[b] ? 1 : 0;
         }
+    }
 
     // Connected regions of one polarity.
     std::vector<Blob> blobs;
@@ -206,6 +240,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
 
     // Centres weighted by how far each pixel around a hole has gone from the paper towards
     // the hole's tone: edge pixels count in part, so the centre falls between pixels.
+    best.sigma = sigma;
     const double noise = 3 * sigma;
     for (Blob& h : best.holes) {
         const int xa = std::max(0, h.x0 - 2), xb = std::min(w - 1, h.x1 + 2);
@@ -216,7 +251,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
             for (int x = h.x0; x <= h.x1; ++x) {
                 const std::size_t i = static_cast<std::size_t>(y) * w + x;
                 if (mask[i] != (h.dark ? -1 : 1)) continue;
-                const double d = p.At(x, row0 + y) - background[i];
+                const double d = p.At(x, row0 + y) - background(x, y);
                 depth += h.dark ? -d : d;
                 ++count;
             }
@@ -225,8 +260,7 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
         double sw = 0, sx = 0, sy = 0;
         for (int y = ya; y <= yb; ++y)
             for (int x = xa; x <= xb; ++x) {
-                const std::size_t i = static_cast<std::size_t>(y) * w + x;
-                double d = p.At(x, row0 + y) - background[i];
+                double d = p.At(x, row0 + y) - background(x, y);
                 if (h.dark) d = -d;
                 const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
                 sw += wt;
@@ -241,6 +275,65 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     return best;
 }
 
+// Large pictures are searched at half size, a quarter of the pixels; the centres are then
+// measured on the full picture, weighted as in SearchBand against the paper around each hole.
+BandResult Search(const GrayPlane& p, int row0, int rows) {
+    if (p.width < 1200) return SearchBand(p, row0, rows);
+    GrayPlane half;
+    if (!half.Create(p.width / 2, rows / 2)) return {};
+    for (int y = 0; y < half.height; ++y) {
+        const unsigned char* a = p.Row(row0 + 2 * y);
+        const unsigned char* b = p.Row(row0 + 2 * y + 1);
+        unsigned char* o = half.Row(y);
+        for (int x = 0; x < half.width; ++x)
+            o[x] = static_cast<unsigned char>(
+                (a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
+    }
+    BandResult r = SearchBand(half, 0, half.height);
+    if (!r.found) return r;
+    const double noise = 3 * 2 * r.sigma;  // four pixels averaged halve the grain
+    std::vector<int> ring;
+    for (Blob& h : r.holes) {
+        const int xa = std::max(0, 2 * h.x0 - 3), xb = std::min(p.width - 1, 2 * h.x1 + 4);
+        const int ya = std::max(0, 2 * h.y0 - 3), yb = std::min(rows - 1, 2 * h.y1 + 4);
+        ring.clear();
+        for (int y = ya; y <= yb; ++y)
+            for (int x = xa; x <= xb; ++x)
+                if (y - ya < 2 || yb - y < 2 || x - xa < 2 || xb - x < 2)
+                    ring.push_back(p.At(x, row0 + y));
+        if (ring.empty()) continue;
+        std::nth_element(ring.begin(), ring.begin() + ring.size() / 2, ring.end());
+        const double paper = ring[ring.size() / 2];
+        // The hole's own depth: what most of its inside reaches.
+        double depth = 0;
+        int count = 0;
+        for (int y = 2 * h.y0 + 1; y <= 2 * h.y1; ++y)
+            for (int x = 2 * h.x0 + 1; x <= 2 * h.x1; ++x) {
+                const double d = h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
+                if (d > noise) {
+                    depth += d;
+                    ++count;
+                }
+            }
+        const double hi = count ? depth / count : 1;
+        const double lo = std::min(noise, 0.5 * hi);
+        double sw = 0, sx = 0, sy = 0;
+        for (int y = ya; y <= yb; ++y)
+            for (int x = xa; x <= xb; ++x) {
+                const double d = h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
+                const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
+                sw += wt;
+                sx += wt * x;
+                sy += wt * y;
+            }
+        if (sw > 0) {
+            h.cx = sx / sw;
+            h.cy = sy / sw;
+        }
+    }
+    return r;
+}
+
 }  // namespace
 
 bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer) {
@@ -248,15 +341,16 @@ bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer) {
     if (w < 32 || h < 16) return false;
     const int rows = std::max(8, h / 5);
     try {
-        const BandResult top = SearchBand(picture, 0, rows);
-        const BandResult bottom = SearchBand(picture, h - rows, rows);
-        bool useTop = top.found;
-        if (top.found && bottom.found)
-            useTop = prefer == PegEdge::Bottom ? false
-                     : prefer == PegEdge::Top  ? true
-                                               : top.score <= bottom.score;
-        if (!top.found && !bottom.found) return false;
-        const BandResult& r = useTop ? top : bottom;
+        // The preferred edge first (the top unless told): the other is searched only when
+        // the first shows no holes.
+        const bool topFirst = prefer != PegEdge::Bottom;
+        BandResult r = Search(picture, topFirst ? 0 : h - rows, rows);
+        bool useTop = topFirst;
+        if (!r.found) {
+            r = Search(picture, topFirst ? h - rows : 0, rows);
+            useTop = !topFirst;
+        }
+        if (!r.found) return false;
         const int row0 = useTop ? 0 : h - rows;
         for (int i = 0; i < 3; ++i) {
             holes.x[i] = r.holes[i].cx;
@@ -294,7 +388,7 @@ RigidMove MoveOnto(const PegHoles& from, const PegHoles& to) {
 }
 
 bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int height,
-               GrayPlane& out) {
+               GrayPlane& out, int fill) {
     if (!out.Create(width, height)) return false;
     const int w = picture.width, h = picture.height;
     // Each output pixel reads the picture where the move came from: p = R^T (q - t).
@@ -310,13 +404,21 @@ bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int h
         for (int x = 0; x < width; ++x, sx += stepX, sy += stepY) {
             const std::int64_t ix = sx >> kFrac, iy = sy >> kFrac;
             if (ix < -1 || iy < -1 || ix >= w || iy >= h) {
-                o[x] = 255;
+                o[x] = static_cast<unsigned char>(fill);
                 continue;
             }
             const auto fx = static_cast<std::uint32_t>((sx & (kOneFx - 1)) >> 8);
             const auto fy = static_cast<std::uint32_t>((sy & (kOneFx - 1)) >> 8);
+            if (ix >= 0 && iy >= 0 && ix + 1 < w && iy + 1 < h) {
+                const unsigned char* p0 = picture.Row(static_cast<int>(iy)) + ix;
+                const unsigned char* p1 = p0 + w;
+                const std::uint32_t t = p0[0] * (256 - fx) + p0[1] * fx;
+                const std::uint32_t b = p1[0] * (256 - fx) + p1[1] * fx;
+                o[x] = static_cast<unsigned char>((t * (256 - fy) + b * fy + 32768) >> 16);
+                continue;
+            }
             const auto at = [&](std::int64_t xx, std::int64_t yy) -> std::uint32_t {
-                if (xx < 0 || yy < 0 || xx >= w || yy >= h) return 255;
+                if (xx < 0 || yy < 0 || xx >= w || yy >= h) return static_cast<std::uint32_t>(fill);
                 return picture.At(static_cast<int>(xx), static_cast<int>(yy));
             };
             const std::uint32_t top = at(ix, iy) * (256 - fx) + at(ix + 1, iy) * fx;

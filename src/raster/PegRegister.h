@@ -16,8 +16,9 @@ struct PegHoles {
 
 enum class PegEdge { Any, Top, Bottom };
 
-// Looks for the three holes near the top and the bottom edge; with prefer, that edge wins
-// when both have them. Returns false when no edge shows a peg bar's holes.
+// Looks for the three holes near the top edge, or the bottom edge first with prefer Bottom;
+// the other edge is searched when the first shows none. Returns false when no edge shows a
+// peg bar's holes.
 bool FindPegHoles(const GrayPlane& picture, PegHoles& holes, PegEdge prefer = PegEdge::Any);
 
 // A turn and a shift: a point p of the drawing goes to (c p.x - s p.y + tx, s p.x + c p.y + ty).
@@ -35,7 +36,7 @@ struct RigidMove {
 // The move that brings the holes from onto the holes to (least squares over the three).
 RigidMove MoveOnto(const PegHoles& from, const PegHoles& to);
 
-// Writes picture moved by move into out, width x height, bilinear, paper where nothing lands.
+// Writes picture moved by move into out, width x height, bilinear, fill where nothing lands.
 // Returns false when out cannot be allocated.
 bool ApplyMove(const GrayPlane& picture, const RigidMove& move, int width, int height,
-               GrayPlane& out);
+               GrayPlane& out, int fill = 255);

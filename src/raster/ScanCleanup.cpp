@@ -44,6 +44,21 @@ inline int Luma(const Rgb& c) {
     return (13933 * c.r + 46871 * c.g + 4732 * c.b + 32768) >> 16;
 }
 
+bool Opaque(const unsigned char* in, int width) {
+    unsigned char all = 255;
+    for (int x = 0; x < width; ++x) all &= in[4 * x + 3];
+    return all == 255;
+}
+
+// A row without transparency, written so that the compiler can vectorise it.
+template <int R, int B>
+void LumaRow(const unsigned char* in, int width, unsigned char* out) {
+    for (int x = 0; x < width; ++x) {
+        const unsigned r = in[4 * x + R], g = in[4 * x + 1], b = in[4 * x + B];
+        out[x] = static_cast<unsigned char>((13933u * r + 46871u * g + 4732u * b + 32768u) >> 16);
+    }
+}
+
 // Colour spread (against neutral paper) from which a line counts as coloured pencil, and from
 // which it is paper outright. Graphite and ink spread less than the first.
 constexpr int kColourStart = 12;
@@ -94,6 +109,13 @@ void GrayFromRgba(const RgbaView& rgba, bool dropColour, const PaperColour& pape
     for (int y = 0; y < rgba.height; ++y) {
         const unsigned char* in = rgba.data + static_cast<std::size_t>(y) * rgba.stride;
         unsigned char* o = out.Row(y);
+        if (!dropColour && Opaque(in, rgba.width)) {
+            if (rgba.bgra)
+                LumaRow<2, 0>(in, rgba.width, o);
+            else
+                LumaRow<0, 2>(in, rgba.width, o);
+            continue;
+        }
         for (int x = 0; x < rgba.width; ++x, in += 4) {
             const Rgb c = PixelOverWhite(in, rgba.bgra);
             int v = Luma(c);
@@ -142,9 +164,10 @@ void AutoLevels(GrayPlane& plane) {
         for (int tx = 0; tx < gx; ++tx) {
             unsigned hist[256] = {};
             std::uint64_t n = 0;
-            for (int y = ty * kTile; y < std::min(h, (ty + 1) * kTile); ++y) {
+            // A quarter of the region's pixels tell its paper tone as well as all of them.
+            for (int y = ty * kTile; y < std::min(h, (ty + 1) * kTile); y += 2) {
                 const unsigned char* row = plane.Row(y);
-                for (int x = tx * kTile; x < std::min(w, (tx + 1) * kTile); ++x, ++n)
+                for (int x = tx * kTile; x < std::min(w, (tx + 1) * kTile); x += 2, ++n)
                     ++hist[row[x]];
             }
             tone[static_cast<std::size_t>(ty) * gx + tx] = Percentile(hist, 256, n, 0.6);
@@ -167,43 +190,54 @@ void AutoLevels(GrayPlane& plane) {
                 static_cast<float>(std::max({own, around[4], 1}));
         }
 
-    // Each pixel's tone against the paper around it, interpolated between region centres.
-    std::vector<std::uint16_t> rel(static_cast<std::size_t>(w) * h);
-    std::vector<int> x0(w);
-    std::vector<float> fx(w);
-    for (int x = 0; x < w; ++x) {
-        const float c = std::clamp((x + 0.5f) / kTile - 0.5f, 0.0f, static_cast<float>(gx - 1));
-        x0[x] = std::min(static_cast<int>(c), std::max(0, gx - 2));
-        fx[x] = gx > 1 ? c - static_cast<float>(x0[x]) : 0.0f;
-    }
+    // Each pixel's tone against the paper around it: the paper's reciprocal, interpolated
+    // between region centres, times the pixel.
+    std::vector<float> inverse(paper.size());
+    for (std::size_t i = 0; i < paper.size(); ++i)
+        inverse[i] = static_cast<float>(kUnit) / paper[i];
     std::vector<float> band(gx);
     std::vector<float> inv(w);
-    unsigned hist[kBins] = {};
-    for (int y = 0; y < h; ++y) {
+    // One row of factors: flat before the first centre and after the last, straight between.
+    auto rowFactors = [&](int y) {
         const float c = std::clamp((y + 0.5f) / kTile - 0.5f, 0.0f, static_cast<float>(gy - 1));
         const int y0 = std::min(static_cast<int>(c), std::max(0, gy - 2));
         const int y1 = std::min(y0 + 1, gy - 1);
         const float fy = gy > 1 ? c - static_cast<float>(y0) : 0.0f;
         for (int t = 0; t < gx; ++t)
-            band[t] = paper[static_cast<std::size_t>(y0) * gx + t] * (1 - fy) +
-                      paper[static_cast<std::size_t>(y1) * gx + t] * fy;
-        for (int x = 0; x < w; ++x) {
-            const float p = gx > 1 ? band[x0[x]] * (1 - fx[x]) + band[x0[x] + 1] * fx[x] : band[0];
-            inv[x] = static_cast<float>(kUnit) / p;
+            band[t] = inverse[static_cast<std::size_t>(y0) * gx + t] * (1 - fy) +
+                      inverse[static_cast<std::size_t>(y1) * gx + t] * fy;
+        const int first = std::min(w, kTile / 2);
+        std::fill(inv.begin(), inv.begin() + first, band[0]);
+        for (int t = 0; t + 1 < gx; ++t) {
+            const int xa = t * kTile + kTile / 2;
+            const int xb = std::min(w, xa + kTile);
+            const float a = band[t];
+            const float step = (band[t + 1] - a) / kTile;
+            for (int x = xa; x < xb; ++x) inv[x] = a + step * static_cast<float>(x - xa);
         }
+        const int last = std::min(w, (gx - 1) * kTile + kTile / 2);
+        std::fill(inv.begin() + last, inv.end(), band[gx - 1]);
+    };
+    auto toneRow = [&](int y, std::uint16_t* r) {
         const unsigned char* row = plane.Row(y);
-        std::uint16_t* r = rel.data() + static_cast<std::size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            const int v =
-                std::min(kBins - 1, static_cast<int>(static_cast<float>(row[x]) * inv[x]));
-            r[x] = static_cast<std::uint16_t>(v);
-            ++hist[v];
+            const int v = static_cast<int>(static_cast<float>(row[x]) * inv[x]);
+            r[x] = static_cast<std::uint16_t>(v < kBins - 1 ? v : kBins - 1);
         }
+    };
+    // The tones' spread from every second row and column is as good as from all of them.
+    unsigned hist[kBins] = {};
+    std::vector<std::uint16_t> rel(w);
+    const int step = w * static_cast<std::int64_t>(h) >= 40'000 ? 2 : 1;
+    for (int y = 0; y < h; y += step) {
+        rowFactors(y);
+        toneRow(y, rel.data());
+        for (int x = 0; x < w; x += step) ++hist[rel[x]];
     }
-
     // White point: below the paper's middle tone by a little more than its grain reaches
     // above it (the bright side of the grain is free of lines, so it measures the grain).
-    const std::uint64_t total = static_cast<std::uint64_t>(w) * h;
+    std::uint64_t total = 0;
+    for (unsigned n : hist) total += n;
     std::uint64_t paperCount = 0;
     for (int i = kUnit * 6 / 10; i < kBins; ++i) paperCount += hist[i];
     int middle = kUnit;
@@ -238,5 +272,10 @@ void AutoLevels(GrayPlane& plane) {
             lut[i] = static_cast<unsigned char>((2 * 255 * (i - black) + (white - black)) /
                                                 (2 * (white - black)));
     }
-    for (std::size_t i = 0; i < plane.pixels.size(); ++i) plane.pixels[i] = lut[rel[i]];
+    for (int y = 0; y < h; ++y) {
+        rowFactors(y);
+        toneRow(y, rel.data());
+        unsigned char* row = plane.Row(y);
+        for (int x = 0; x < w; ++x) row[x] = lut[rel[x]];
+    }
 }

@@ -64,3 +64,10 @@ enum class FitMode {
 // Downscaling averages the covered area, upscaling is bilinear, white around. Returns 0 when
 // memory for the work rows cannot be had, leaving the frame undefined.
 int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame);
+
+// The same in two steps, so that work can be done on the picture at the frame's scale: the
+// part of the scaled picture that shows in a W x H frame and where its top left corner goes,
+// then that part placed into frame with white around. Each returns 0 when it cannot.
+int ScaleForFrame(const GrayPlane& picture, FitMode mode, int W, int H, GrayPlane& shown, int& left,
+                  int& top);
+int PlaceInFrame(const GrayPlane& shown, int left, int top, GrayImage& frame);

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "raster/GrayImage.h"
 #include "raster/ScanCleanup.h"
@@ -77,27 +79,14 @@ AxisTaps BuildTaps(int outLen, int srcLen, int scaledLen, int offset) {
 
 }  // namespace
 
-int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
-    const int W = frame.GetWidth();
-    const int H = frame.GetHeight();
-    unsigned char* out = frame.GetData();
-    if (!out || W <= 0 || H <= 0) return 0;
+namespace {
+
+// Scales picture to sw x sh placed at ox, oy of a W x H output (white where it does not reach),
+// rows top first, or bottom first when bottomUp.
+int Resample(const GrayPlane& picture, int sw, int sh, int ox, int oy, int W, int H,
+             unsigned char* out, bool bottomUp) {
     const int w = picture.width;
     const int h = picture.height;
-    if (w <= 0 || h <= 0) {
-        frame.Fill(255);
-        return 1;
-    }
-    double scale = 1;
-    if (mode == FitMode::Inside)
-        scale = std::min(static_cast<double>(W) / w, static_cast<double>(H) / h);
-    else if (mode == FitMode::Cover)
-        scale = std::max(static_cast<double>(W) / w, static_cast<double>(H) / h);
-    const int sw = std::max(1, static_cast<int>(std::lround(w * scale)));
-    const int sh = std::max(1, static_cast<int>(std::lround(h * scale)));
-    // Centred; an odd margin's extra pixel goes right and down, an odd crop's left and up.
-    const int ox = (W - sw) / 2 - ((W - sw) < 0 && (W - sw) % 2 ? 1 : 0);
-    const int oy = (H - sh) / 2 - ((H - sh) < 0 && (H - sh) % 2 ? 1 : 0);
     try {
         const AxisTaps tx = BuildTaps(W, w, sw, ox);
         const AxisTaps ty = BuildTaps(H, h, sh, oy);
@@ -108,48 +97,197 @@ int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
                 rowLo = std::min(rowLo, ty.first[y]);
                 rowHi = std::max(rowHi, ty.first[y] + ty.count[y] - 1);
             }
-        // Rows across first: every source row the output needs, at the output width.
+        // Rows across first: every source row the output needs, at the output width, with 8
+        // bits below the point. Every output takes the same number of taps (the extra ones
+        // weigh nothing), so the loop over them is fixed.
+        constexpr int kAcrossShift = kWeightBits - 8;
         const int rows = rowHi >= rowLo ? rowHi - rowLo + 1 : 0;
-        std::vector<std::uint32_t> across(static_cast<std::size_t>(rows) * W);
-        for (int r = 0; r < rows; ++r) {
-            const unsigned char* src = picture.Row(rowLo + r);
-            std::uint32_t* dst = across.data() + static_cast<std::size_t>(r) * W;
-            for (int x = 0; x < W; ++x) {
-                const int n = tx.count[x];
+        int taps = 1;
+        for (int x = 0; x < W; ++x) taps = std::max(taps, tx.count[x]);
+        taps = std::min(taps, w);
+        std::vector<int> firsts(W, 0);
+        std::vector<std::uint32_t> weights(static_cast<std::size_t>(W) * taps, 0);
+        for (int x = 0; x < W; ++x) {
+            if (!tx.count[x]) {
+                // White: a sample of the picture that weighs nothing, plus the white added below.
+                continue;
+            }
+            const int first = std::min(tx.first[x], w - taps);
+            firsts[x] = first;
+            for (int i = 0; i < tx.count[x]; ++i)
+                weights[static_cast<std::size_t>(x) * taps + (tx.first[x] - first) + i] =
+                    static_cast<std::uint32_t>(tx.weights[tx.start[x] + i]);
+        }
+        // Fewer rows out than in: down the columns first, over whole rows at a time, then
+        // across the fewer rows.
+        if (H < h) {
+            std::vector<std::uint32_t> sumRow(static_cast<std::size_t>(w));
+            std::vector<std::uint16_t> down(static_cast<std::size_t>(w));
+            const auto across1 = [&]<int K>(std::integral_constant<int, K>, unsigned char* o) {
+                const int n = K > 0 ? K : taps;
+                for (int x = 0; x < W; ++x) {
+                    const std::uint16_t* sp = down.data() + firsts[x];
+                    const std::uint32_t* k = weights.data() + static_cast<std::size_t>(x) * n;
+                    std::uint32_t a = 1u << (kWeightBits + 8 - 1);
+                    for (int i = 0; i < n; ++i) a += k[i] * sp[i];
+                    const std::uint32_t v = a >> (kWeightBits + 8);
+                    o[x] = tx.count[x] ? static_cast<unsigned char>(v < 255 ? v : 255) : 255;
+                }
+            };
+            for (int y = 0; y < H; ++y) {
+                unsigned char* o = out + static_cast<std::size_t>(bottomUp ? H - 1 - y : y) * W;
+                const int n = ty.count[y];
                 if (!n) {
-                    dst[x] = 255u << kWeightBits;
+                    std::fill(o, o + W, static_cast<unsigned char>(255));
                     continue;
                 }
-                const unsigned char* s = src + tx.first[x];
-                const std::int32_t* k = tx.weights.data() + tx.start[x];
-                std::uint32_t acc = 0;
-                for (int i = 0; i < n; ++i) acc += static_cast<std::uint32_t>(k[i]) * s[i];
-                dst[x] = acc;
+                const std::int32_t* k = ty.weights.data() + ty.start[y];
+                std::fill(sumRow.begin(), sumRow.end(), 1u << (kAcrossShift - 1));
+                for (int i = 0; i < n; ++i) {
+                    const std::uint32_t weight = static_cast<std::uint32_t>(k[i]);
+                    const unsigned char* line = picture.Row(ty.first[y] + i);
+                    for (int x = 0; x < w; ++x) sumRow[x] += weight * line[x];
+                }
+                for (int x = 0; x < w; ++x)
+                    down[x] = static_cast<std::uint16_t>(sumRow[x] >> kAcrossShift);
+                switch (taps) {
+                    case 1:
+                        across1(std::integral_constant<int, 1>(), o);
+                        break;
+                    case 2:
+                        across1(std::integral_constant<int, 2>(), o);
+                        break;
+                    case 3:
+                        across1(std::integral_constant<int, 3>(), o);
+                        break;
+                    case 4:
+                        across1(std::integral_constant<int, 4>(), o);
+                        break;
+                    default:
+                        across1(std::integral_constant<int, 0>(), o);
+                        break;
+                }
             }
+            return 1;
         }
-        const std::uint64_t half = std::uint64_t{1} << (2 * kWeightBits - 1);
+        std::vector<std::uint16_t> across(static_cast<std::size_t>(rows) * W);
+        const auto acrossRows = [&]<int K>(std::integral_constant<int, K>) {
+            const int n = K > 0 ? K : taps;
+            for (int r = 0; r < rows; ++r) {
+                const unsigned char* src = picture.Row(rowLo + r);
+                std::uint16_t* dst = across.data() + static_cast<std::size_t>(r) * W;
+                for (int x = 0; x < W; ++x) {
+                    const unsigned char* sp = src + firsts[x];
+                    const std::uint32_t* k = weights.data() + static_cast<std::size_t>(x) * n;
+                    std::uint32_t acc = 0;
+                    for (int i = 0; i < n; ++i) acc += k[i] * sp[i];
+                    dst[x] = static_cast<std::uint16_t>((acc + (1u << (kAcrossShift - 1))) >>
+                                                        kAcrossShift);
+                }
+                for (int x = 0; x < W; ++x)
+                    if (!tx.count[x]) dst[x] = 255u << 8;
+            }
+        };
+        switch (taps) {
+            case 1:
+                acrossRows(std::integral_constant<int, 1>());
+                break;
+            case 2:
+                acrossRows(std::integral_constant<int, 2>());
+                break;
+            case 3:
+                acrossRows(std::integral_constant<int, 3>());
+                break;
+            case 4:
+                acrossRows(std::integral_constant<int, 4>());
+                break;
+            default:
+                acrossRows(std::integral_constant<int, 0>());
+                break;
+        }
+        std::vector<std::uint32_t> acc(W);
         for (int y = 0; y < H; ++y) {
-            // Frames keep their bottom row first.
-            unsigned char* o = out + static_cast<std::size_t>(H - 1 - y) * W;
+            unsigned char* o = out + static_cast<std::size_t>(bottomUp ? H - 1 - y : y) * W;
             const int n = ty.count[y];
             if (!n) {
                 std::fill(o, o + W, static_cast<unsigned char>(255));
                 continue;
             }
             const std::int32_t* k = ty.weights.data() + ty.start[y];
-            const std::uint32_t* base =
+            const std::uint16_t* base =
                 across.data() + static_cast<std::size_t>(ty.first[y] - rowLo) * W;
+            std::fill(acc.begin(), acc.end(), 1u << (kWeightBits + 8 - 1));
+            for (int i = 0; i < n; ++i) {
+                const std::uint32_t weight = static_cast<std::uint32_t>(k[i]);
+                const std::uint16_t* line = base + static_cast<std::size_t>(i) * W;
+                for (int x = 0; x < W; ++x) acc[x] += weight * line[x];
+            }
             for (int x = 0; x < W; ++x) {
-                std::uint64_t acc = 0;
-                for (int i = 0; i < n; ++i)
-                    acc += static_cast<std::uint64_t>(k[i]) *
-                           base[static_cast<std::size_t>(i) * W + x];
-                o[x] = static_cast<unsigned char>(
-                    std::min<std::uint64_t>(255, (acc + half) >> (2 * kWeightBits)));
+                const std::uint32_t v = acc[x] >> (kWeightBits + 8);
+                o[x] = static_cast<unsigned char>(v < 255 ? v : 255);
             }
         }
     } catch (const std::bad_alloc&) {
         return 0;
     }
+    return 1;
+}
+
+// The scale and the place of the picture in a W x H frame.
+void Placement(const GrayPlane& picture, FitMode mode, int W, int H, int& sw, int& sh, int& ox,
+               int& oy) {
+    const int w = picture.width;
+    const int h = picture.height;
+    double scale = 1;
+    if (mode == FitMode::Inside)
+        scale = std::min(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    else if (mode == FitMode::Cover)
+        scale = std::max(static_cast<double>(W) / w, static_cast<double>(H) / h);
+    sw = std::max(1, static_cast<int>(std::lround(w * scale)));
+    sh = std::max(1, static_cast<int>(std::lround(h * scale)));
+    // Centred; an odd margin's extra pixel goes right and down, an odd crop's left and up.
+    ox = (W - sw) / 2 - ((W - sw) < 0 && (W - sw) % 2 ? 1 : 0);
+    oy = (H - sh) / 2 - ((H - sh) < 0 && (H - sh) % 2 ? 1 : 0);
+}
+
+}  // namespace
+
+int FitToFrame(const GrayPlane& picture, FitMode mode, GrayImage& frame) {
+    const int W = frame.GetWidth();
+    const int H = frame.GetHeight();
+    unsigned char* out = frame.GetData();
+    if (!out || W <= 0 || H <= 0) return 0;
+    if (picture.width <= 0 || picture.height <= 0) {
+        frame.Fill(255);
+        return 1;
+    }
+    int sw, sh, ox, oy;
+    Placement(picture, mode, W, H, sw, sh, ox, oy);
+    // Frames keep their bottom row first.
+    return Resample(picture, sw, sh, ox, oy, W, H, out, true);
+}
+
+int ScaleForFrame(const GrayPlane& picture, FitMode mode, int W, int H, GrayPlane& shown, int& left,
+                  int& top) {
+    if (picture.width <= 0 || picture.height <= 0 || W <= 0 || H <= 0) return 0;
+    int sw, sh, ox, oy;
+    Placement(picture, mode, W, H, sw, sh, ox, oy);
+    left = std::max(0, ox);
+    top = std::max(0, oy);
+    const int vw = std::min(W, ox + sw) - left;
+    const int vh = std::min(H, oy + sh) - top;
+    if (vw <= 0 || vh <= 0 || !shown.Create(vw, vh)) return 0;
+    return Resample(picture, sw, sh, ox - left, oy - top, vw, vh, shown.pixels.data(), false);
+}
+
+int PlaceInFrame(const GrayPlane& shown, int left, int top, GrayImage& frame) {
+    const int W = frame.GetWidth();
+    const int H = frame.GetHeight();
+    unsigned char* out = frame.GetData();
+    if (!out || left < 0 || top < 0 || left + shown.width > W || top + shown.height > H) return 0;
+    frame.Fill(255);
+    for (int y = 0; y < shown.height; ++y)
+        std::memcpy(out + static_cast<std::size_t>(H - 1 - top - y) * W + left, shown.Row(y),
+                    static_cast<std::size_t>(shown.width));
     return 1;
 }

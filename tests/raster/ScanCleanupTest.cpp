@@ -319,13 +319,25 @@ TEST(ScanCleanup, PegRegistrationLandsWithinAPixel) {
         double dx, dy, angle;
         int holes;
         bool top;
+        double shadow = 0;
     };
     // Up to 5 % of the width (32 pixels) and 2 degrees, dark and light holes, top and bottom.
     const Case cases[] = {
-        {0, 0, 0, -1, true},      {32, 0, 0, -1, true},  {-32, 10, 0, -1, true},
-        {0, 0, 2, -1, true},      {0, 0, -2, -1, true},  {31, -9, 1.7, -1, true},
-        {-25, 12, -2, -1, false}, {18, 7, 1.2, 1, true}, {-32, -8, -2, 1, true},
-        {12, 5, 0.6, 1, false},   {32, 10, 2, 1, false},
+        {0, 0, 0, -1, true},
+        {32, 0, 0, -1, true},
+        {-32, 10, 0, -1, true},
+        {0, 0, 2, -1, true},
+        {0, 0, -2, -1, true},
+        {31, -9, 1.7, -1, true},
+        {-25, 12, -2, -1, false},
+        {18, 7, 1.2, 1, true},
+        {-32, -8, -2, 1, true},
+        {12, 5, 0.6, 1, false},
+        {32, 10, 2, 1, false},
+        // Light holes in uneven light: the grain is told apart from the shadow.
+        {20, 6, 1.5, 1, true, 30},
+        {-28, -6, -1.8, 1, false, 30},
+        {25, 8, 1, -1, true, 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
@@ -333,6 +345,7 @@ TEST(ScanCleanup, PegRegistrationLandsWithinAPixel) {
         scanmaker::ScanSpec first;
         first.holes = c.holes;
         first.holesTop = c.top;
+        first.shadow = c.shadow;
         scanmaker::ScanSpec other = first;
         other.shiftX = c.dx;
         other.shiftY = c.dy;
