@@ -234,12 +234,12 @@ bool CleanCameraPicture(const GrayPlane& picture, const CaptureSettings& setting
             return false;
         use = &turned;
     }
-    if (settings.autoLevels) {
-        if (use == &picture) turned = picture;
-        AutoLevels(turned);
-        use = &turned;
-    }
-    return FitToFrame(*use, settings.fit, frame) != 0;
+    // Exactly the clean-up and fit of Import Drawings.
+    ImportOptions options;
+    options.fit = settings.fit;
+    options.autoLevels = settings.autoLevels;
+    options.dropColour = settings.dropColour;
+    return CleanIntoFrame(*use, options, frame) != 0;
 }
 
 // The FFmpeg side of a source: demuxer, decoder and converter of one open camera or file.
