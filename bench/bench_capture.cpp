@@ -98,6 +98,8 @@ void BM_CaptureWindowThreadPerPicture(benchmark::State& state) {
         QCoreApplication::processEvents();
         ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
     }
+    state.counters["shown"] = static_cast<double>(mode.ShownNumber());
+    state.counters["capturing"] = mode.IsCapturing();
     mode.End();
     state.counters["median_ms"] = Percentile(ms, 50);
     state.counters["p99_ms"] = Percentile(ms, 99);

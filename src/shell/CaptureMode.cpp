@@ -57,13 +57,15 @@ void CCaptureMode::OnCapture() {
     m_nSeq = 0;
     m_nShownNumber = -1;
     m_shown.Free();
-    if (CLumvaneView* view = m_frame ? m_frame->DrawingView() : nullptr)
+    if (CLumvaneView* view = m_frame ? m_frame->DrawingView() : nullptr) {
         view->SetLivePicture([this]() -> const unsigned char* {
             if (Playing() || !m_shown.GetData() || m_shown.GetWidth() != m_doc.m_nWidth ||
                 m_shown.GetHeight() != m_doc.m_nHeight)
                 return nullptr;
             return m_shown.GetData();
         });
+        view->ComposeFrame(m_doc.m_nCurrentFrame);
+    }
     QCoreApplication::instance()->installEventFilter(this);
     ShowStatus();
 }
