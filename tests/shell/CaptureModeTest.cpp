@@ -234,6 +234,44 @@ TEST_F(CaptureModeTest, LivePictureIsShownOverTheOnionFramesAndACommandEndsCaptu
     EXPECT_EQ(doc->m_nFrameCount, 4);
 }
 
+TEST_F(CaptureModeTest, ColouredPencilIsDroppedAsTheImportDropsIt) {
+    // One colour drawing: warm paper, a graphite ring and a blue construction line.
+    QByteArray rgb;
+    for (int y = 0; y < kPicH; ++y)
+        for (int x = 0; x < kPicW; ++x) {
+            const int d2 = (x - 80) * (x - 80) + (y - 60) * (y - 60);
+            const char* c = "\xe6\xe1\xd7";
+            if (d2 > 20 * 20 && d2 < 24 * 24) c = "\x32\x32\x32";
+            if (y == 30 || y == 31) c = "\x3c\x5a\xdc";
+            rgb.append(c, 3);
+        }
+    QFile f(dir.path() + QStringLiteral("/c0.ppm"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("P6\n%1 %2\n255\n").arg(kPicW).arg(kPicH).toLatin1() + rgb);
+    f.close();
+    const QString out = dir.path() + QStringLiteral("/colour.mkv");
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-framerate", "4", "-i",
+                                            f.fileName(), "-c:v", "ffv1", "-pix_fmt", "bgr0", out});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    QSettings().setValue(QStringLiteral("Capture/Source"), out);
+    QSettings().setValue(QStringLiteral("Capture/DropColour"), 1);
+    mode->OnCapture();
+    ASSERT_TRUE(WaitFor(0));
+    Key(Qt::Key_Space);
+    ASSERT_EQ(doc->m_nFrameCount, 2);
+    FramePlan plan;
+    QString error;
+    ASSERT_TRUE(PlanFrames({f.fileName()}, false, 1, plan, error));
+    ImportOptions options;
+    options.dropColour = true;
+    std::vector<GrayImage> frames;
+    ASSERT_EQ(BuildFrames(plan, options, QSize(kW, kH), frames, nullptr).result, IMPORT_DONE);
+    EXPECT_EQ(Pixels(doc->m_frames[1]), Pixels(frames[0]));
+    // The blue line is gone, the ring stays.
+    EXPECT_EQ(doc->m_frames[1].GetData()[(kH - 1 - 15) * kW + 40], 255);
+}
+
 TEST_F(CaptureModeTest, AtFiveHundredFramesSpaceShootsNothingAndSaysWhy) {
     UseVideo();
     std::vector<GrayImage> more(CLumvaneDoc::kMaxFrames - 1);
