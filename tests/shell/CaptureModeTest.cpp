@@ -229,6 +229,17 @@ TEST_F(CaptureModeTest, LivePictureIsShownOverTheOnionFramesAndACommandEndsCaptu
     EXPECT_EQ(doc->m_bOnionSkin, 1);
     ASSERT_EQ(doc->m_nOnionCount, 1);
     EXPECT_EQ(doc->m_onionFrames[0], 1);
+    // A flip key shows frame 0 for a moment: new pictures wait until the view returns.
+    doc->m_bOnionSkin = 0;
+    frame->DrawingView()->ShowRelativeFrame(-2);
+    const QImage peek = frame->DrawingView()->DisplayImage().copy();
+    const std::int64_t before = mode->ShownNumber();
+    ASSERT_TRUE(WaitFor(static_cast<int>((before + 1) % kDrawings)));
+    EXPECT_EQ(frame->DrawingView()->DisplayImage(), peek);
+    EXPECT_EQ(peek.pixel(0, 0), qRgb(128, 128, 128));
+    frame->DrawingView()->ComposeFrame(doc->m_nCurrentFrame);  // as the return timer does
+    ASSERT_TRUE(WaitFor(static_cast<int>((before + 2) % kDrawings)));
+    EXPECT_NE(frame->DrawingView()->DisplayImage(), peek);
     doc->OnAddFrame();
     EXPECT_FALSE(mode->IsCapturing());
     EXPECT_EQ(doc->m_nFrameCount, 4);
