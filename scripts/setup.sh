@@ -6,6 +6,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl
           qt6-image-formats-plugins libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev
           libavformat-dev libavcodec-dev libavutil-dev libswresample-dev ffmpeg
+          libavdevice-dev libswscale-dev
           pulseaudio pulseaudio-utils ccache "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -332,6 +332,23 @@ kkkwkkkkkkkwkkk.
 ................
 ................
 """,
+    "capture": """
+................
+................
+.....kkkkk......
+....kgggggk.....
+.kkkkkkkkkkkkkk.
+.kllllllllllllk.
+.kllllkkkklllrk.
+.klllkccccklllk.
+.klllkcBBcklllk.
+.klllkcBBcklllk.
+.klllkccccklllk.
+.kllllkkkkllllk.
+.kllllllllllllk.
+.kkkkkkkkkkkkkk.
+................
+""",
 }
 
 

@@ -21,6 +21,7 @@
 #include "playback/Playback.h"
 #include "playback/QtWaveOut.h"
 #include "shell/BrushSettingsDlg.h"
+#include "shell/CaptureMode.h"
 #include "shell/MainFrame.h"
 #include "shell/PreferencesDlg.h"
 
@@ -85,7 +86,8 @@ CLumvaneApp::~CLumvaneApp() {
 }
 
 void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) {
-    RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
+    const std::shared_ptr<CPlayback> player =
+        RegisterPlaybackCommands(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterSoundImportCommand(doc, &frame, m_pWaveOut ? *m_pWaveOut : QtWaveOutSystem());
     RegisterExportCommands(doc, &frame);
     RegisterMovieExportCommands(doc, &frame);
@@ -94,6 +96,7 @@ void CLumvaneApp::RegisterDocumentCommands(CLumvaneDoc& doc, CMainFrame& frame) 
     RegisterPreferencesCommand({&frame, &doc, &m_tablet, [this] {
                                     if (m_pAutosave) m_pAutosave->Reload();
                                 }});
+    RegisterCaptureCommands(doc, &frame, [player] { return player->IsPlaying(); });
 }
 
 int CLumvaneApp::InitInstance(const QStringList& arguments) {

@@ -43,6 +43,8 @@ enum : int {
     ID_FRAMES_LOOPPLAYBACK = 32860,
     ID_EDIT_PREFERENCES = 32861,
     ID_FILE_IMPORTDRAWINGS = 32870,
+    ID_FRAMES_CAPTURE = 32880,
+    ID_FRAMES_CAPTURESETTINGS = 32881,
 };
 
 // The offset from the current frame that each digit-key command stands for (-4 .. +4),

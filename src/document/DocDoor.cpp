@@ -214,6 +214,25 @@ int CLumvaneDoc::InsertFrames(int after, std::vector<GrayImage>& frames) {
     return 1;
 }
 
+int CLumvaneDoc::RemoveFrame(int index) {
+    if (m_nFrameCount <= 1 || index < 0 || index >= m_nFrameCount) return 0;
+    if (m_bStrokeActive) EndStroke();
+    const int n = m_nFrameCount;
+    m_history.DropFrame(FrameId(index));
+    SyncUndoFlag();
+    ReleaseFrame(index);
+    for (int i = index; i < n - 1; ++i) SwapSlots(i, i + 1);
+    m_nFrameCount = n - 1;
+    m_nCurrentFrame = std::max(0, index - 1);
+    m_bOnionSkin = 0;
+    m_nOnionCount = 0;
+    SetModifiedFlag(true);
+    emit FrameListChanged();
+    emit CurrentFrameChanged(m_nCurrentFrame);
+    UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
+    return 1;
+}
+
 void CLumvaneDoc::UndoInsert(UndoStep& step) {
     step.inserted.clear();
     for (std::uint64_t id : step.insertedIds) {

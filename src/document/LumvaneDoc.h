@@ -108,6 +108,10 @@ class CLumvaneDoc : public QObject, public CDocument {
     // them becomes current. One undo step takes them out again. Returns 0, changing nothing,
     // when they do not fit.
     int InsertFrames(int after, std::vector<GrayImage>& frames);
+    // Takes frame index out for good without asking (a frame just shot from the camera), with
+    // every undo step that holds it; the frame before it becomes current. Returns 0, changing
+    // nothing, for the only frame or an index outside the animation.
+    int RemoveFrame(int index);
     // A new animation made of these frames (all of one size), untitled and unsaved.
     int ReplaceWithFrames(std::vector<GrayImage>& frames);
     // Steps Undo keeps (1 to 1000); 1 is the single snapshot of old.

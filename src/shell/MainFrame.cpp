@@ -61,6 +61,8 @@ const char* ToolbarImage(int id) {
             return "play";
         case ID_FRAMES_SETTINGS:
             return "framesettings";
+        case ID_FRAMES_CAPTURE:
+            return "capture";
         case ID_AUDIO_SOUND:
             return "sound";
         case ID_EDIT_BRUSHSETTINGS:
@@ -258,6 +260,15 @@ void CMainFrame::BuildMenus() {
               {Key(Qt::CTRL | Qt::Key_L)},
               "Plays the animation over and over until a key is pressed\nLoop Playback"},
              {kSeparator, nullptr, {}, nullptr},
+             {ID_FRAMES_CAPTURE,
+              "&Capture",
+              {Key(Qt::Key_C)},
+              "Shoots drawings from a camera into new frames\nCapture"},
+             {ID_FRAMES_CAPTURESETTINGS,
+              "Capture Se&ttings...",
+              {},
+              "Chooses the camera and how its pictures are cleaned\nCapture Settings"},
+             {kSeparator, nullptr, {}, nullptr},
              {ID_FRAMES_SETTINGS, "&Settings", {}, "Adjust Frame Rate Settings\nFrame Settings"},
          }},
         {"&Audio",
@@ -382,6 +393,8 @@ void CMainFrame::BuildToolBar() {
         else
             m_wndToolBar->addAction(CommandAction(id));
     }
+    // Capture sits beside Play.
+    m_wndToolBar->insertAction(CommandAction(ID_FRAMES_SETTINGS), CommandAction(ID_FRAMES_CAPTURE));
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 }
 

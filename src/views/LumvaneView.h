@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,12 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     // Composes an announced frame into a second image while playback waits for its time; the
     // update carrying the announcement then only swaps the images and paints.
     void PrepareFrame(const CFrameAhead& ahead) override;
+    // A live picture (the camera) in the current frame's place: while set, the current frame
+    // shows what source returns (frame-sized stored rows; null: the frame itself) under the
+    // same onion tint. New pictures are shown by ShowLivePicture.
+    void SetLivePicture(std::function<const unsigned char*()> source);
+    // Recomposes and paints a new live picture, unless the pane shows another frame (a peek).
+    void ShowLivePicture();
     // Adds the frame to the onion list or removes it; a ninth distinct frame is refused.
     void ToggleOnionFrame(int frame);
     // Keys 1 to 9: offset -4 .. +4 from the current frame.
@@ -184,7 +191,9 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
     double m_dZoom = 1.0;
     QImage m_scaledDC;     // below 100 %: the display image with each covered area averaged
     QImage m_aheadScaled;  // the same of m_aheadDC
-    QImage m_aheadDC;      // an announced frame composed ahead, or the image it replaced
+    std::function<const unsigned char*()> m_liveSource;
+    int m_nComposedFrame = -1;  // what the last whole composition showed
+    QImage m_aheadDC;           // an announced frame composed ahead, or the image it replaced
     const CFrameAhead* m_pAhead = nullptr;  // the announcement m_aheadDC holds, if any
     int m_nAheadFrame = -1;
     DisplaySources m_aheadSources;

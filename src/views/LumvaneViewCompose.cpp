@@ -43,6 +43,8 @@ CLumvaneView::DisplaySources CLumvaneView::SourcesOf(int index) const {
     s.width = doc.m_nWidth;
     s.height = doc.m_nHeight;
     if (FrameUsable(doc, index)) s.shown = doc.m_frames[index].GetData();
+    if (m_liveSource && index == doc.m_nCurrentFrame)
+        if (const unsigned char* live = m_liveSource()) s.shown = live;
     if (OnionActive(doc)) {
         const int n = std::min(doc.m_nOnionCount, CLumvaneDoc::kMaxOnionFrames);
         for (int k = 0; k < n; ++k)
@@ -91,6 +93,7 @@ int CLumvaneView::ComposeFrame(int index) {
     }
     Compose(SourcesOf(index), m_memDC, 0, 0, w, h);
     RescaleRect(0, 0, w, h);
+    m_nComposedFrame = index;
     return 1;
 }
 
@@ -153,7 +156,20 @@ bool CLumvaneView::TakeFrameAhead(const void* pHint) {
         return false;
     m_memDC.swap(m_aheadDC);
     if (m_dZoom < 1.0) m_scaledDC.swap(m_aheadScaled);
+    m_nComposedFrame = m_nAheadFrame;
     return true;
+}
+
+void CLumvaneView::SetLivePicture(std::function<const unsigned char*()> source) {
+    m_liveSource = std::move(source);
+    m_pAhead = nullptr;
+}
+
+void CLumvaneView::ShowLivePicture() {
+    const CLumvaneDoc* doc = GetDoc();
+    if (!doc || !m_liveSource || m_nComposedFrame != doc->m_nCurrentFrame) return;
+    ComposeFrame(doc->m_nCurrentFrame);
+    RepaintPane();
 }
 
 void CLumvaneView::ToggleOnionFrame(int frame) {

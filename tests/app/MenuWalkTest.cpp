@@ -79,6 +79,10 @@ const Entry kMenus[] = {
     {"&Frames", 32860, "L&oop Playback", "Ctrl+L",
      "Plays the animation over and over until a key is pressed", "Loop Playback"},
     {"&Frames", 0, "", "", "", ""},
+    {"&Frames", 32880, "&Capture", "C", "Shoots drawings from a camera into new frames", "Capture"},
+    {"&Frames", 32881, "Capture Se&ttings...", "",
+     "Chooses the camera and how its pictures are cleaned", "Capture Settings"},
+    {"&Frames", 0, "", "", "", ""},
     {"&Frames", 32779, "&Settings", "", "Adjust Frame Rate Settings", "Frame Settings"},
     {"&Audio", 32824, "&Load", "L", "Loads an audio file to be played with animation", "Load"},
     {"&Audio", 32840, "&Import Sound...", "Shift+L",
@@ -102,9 +106,9 @@ const Entry kMenus[] = {
      "About"},
 };
 
-const int kToolbar[] = {57600, 57601, 57603, 0, 57635, 57634, 57637, 32814, 0,
-                        32810, 0,     32771, 0, 32784, 32785, 0,     32818, 32779,
-                        32827, 0,     32791, 0, 32793, 0,     57607, 57664};
+const int kToolbar[] = {57600, 57601, 57603, 0,     57635, 57634, 57637, 32814, 0,
+                        32810, 0,     32771, 0,     32784, 32785, 0,     32818, 32880,
+                        32779, 32827, 0,     32791, 0,     32793, 0,     57607, 57664};
 
 std::map<int, const Entry*> ById() {
     std::map<int, const Entry*> m;

@@ -417,3 +417,47 @@ TEST(FrameCommands, AddFrameWithoutMemoryTellsAndChangesNothing) {
         }
     }
 }
+
+TEST(FrameCommands, RemoveFrameTakesAShotOutWithItsUndoStep) {
+    struct Case {
+        const char* name;
+        int remove;  // index, after frames B and C were added after A, each as one step
+        int result;
+        std::vector<int> after;
+        int current;
+        std::size_t steps;
+    } cases[] = {
+        {"the last shot", 2, 1, {A, B}, 1, 1},
+        {"an earlier shot", 1, 1, {A, C}, 0, 1},
+        {"a frame no step holds", 0, 1, {B, C}, 0, 2},
+        {"beyond the animation", 3, 0, {A, B, C}, 2, 2},
+        {"before it", -1, 0, {A, B, C}, 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLumvaneDoc doc;
+        MakeAnimation(doc, 8, 4, {A});
+        doc.SetUndoDepth(10);
+        for (int v : {B, C}) {
+            std::vector<GrayImage> one(1);
+            one[0].Create(8, 4);
+            one[0].Fill(v);
+            ASSERT_EQ(doc.InsertFrames(doc.m_nCurrentFrame, one), 1);
+        }
+        doc.m_bOnionSkin = 1;
+        doc.m_nOnionCount = 1;
+        doc.SetModifiedFlag(false);
+        EXPECT_EQ(doc.RemoveFrame(c.remove), c.result);
+        std::vector<int> fills;
+        for (int i = 0; i < doc.m_nFrameCount; ++i) fills.push_back(doc.m_frames[i].GetData()[0]);
+        EXPECT_EQ(fills, c.after);
+        EXPECT_EQ(doc.m_nCurrentFrame, c.current);
+        EXPECT_EQ(doc.History().Size(), c.steps);
+        EXPECT_EQ(doc.IsModified(), c.result == 1);
+        EXPECT_EQ(doc.m_bOnionSkin, c.result == 1 ? 0 : 1);
+    }
+    CLumvaneDoc single;
+    MakeAnimation(single, 8, 4, {A});
+    EXPECT_EQ(single.RemoveFrame(0), 0);
+    EXPECT_EQ(single.m_nFrameCount, 1);
+}

@@ -287,6 +287,7 @@ TEST_F(MainFrameTest, EveryAcceleratorKeyIssuesItsCommandAndNoKeyIsBoundTwice) {
         {K(Qt::Key_9), 32809},
         {K(Qt::Key_A), 32784},
         {K(Qt::Key_B), 32810},
+        {K(Qt::Key_C), 32880},
         {K(Qt::Key_L), 32824},
         {K(Qt::SHIFT | Qt::Key_L), 32840},
         {K(Qt::Key_O), 32793},
