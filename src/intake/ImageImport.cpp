@@ -16,11 +16,12 @@
 
 #include "document/AnmFormat.h"
 #include "document/MemoryCheck.h"
+#include "framework/Document.h"
 #include "raster/GrayImage.h"
 #include "raster/PegRegister.h"
 
 QString ImportTextNotFound(const QString& file) {
-    return QStringLiteral("%1 was not found.").arg(file);
+    return AfxTextFileNotFound(file);
 }
 QString ImportTextNoImages(const QString& folder) {
     return QStringLiteral("%1 holds no images.").arg(folder);
