@@ -135,7 +135,8 @@ struct ShrinkJob {
         // own; at 12.5 % an area holds at most 9 x 9 pixels, so no 16-bit lane overflows), then
         // running totals along the row, so that each destination pixel is one difference.
         std::vector<std::uint32_t> rb(n), g(n);
-        std::vector<std::uint64_t> runR(n + 1), runB(n + 1), runG(n + 1);
+        // Running totals: red in the high and blue in the low half of one word, green alone.
+        std::vector<std::uint64_t> runRB(n + 1), runG(n + 1);
         for (int dy = dy0; dy < dy1; ++dy) {
             const auto [sy0, sy1] = CoveredSpan(zoom, dy, srcHeight);
             std::fill(rb.begin(), rb.end(), 0u);
@@ -148,8 +149,7 @@ struct ShrinkJob {
                 }
             }
             for (std::size_t x = 0; x < n; ++x) {
-                runR[x + 1] = runR[x] + (rb[x] >> 16);
-                runB[x + 1] = runB[x] + (rb[x] & 0xFFFFu);
+                runRB[x + 1] = runRB[x] + ((std::uint64_t{rb[x] >> 16} << 32) | (rb[x] & 0xFFFFu));
                 runG[x + 1] = runG[x] + g[x];
             }
             auto* out = reinterpret_cast<std::uint32_t*>(dst + dy * dstStride) + dx0;
@@ -163,8 +163,9 @@ struct ShrinkJob {
                 auto divide = [inv, half](std::uint64_t v) {
                     return static_cast<std::uint32_t>(((v + half) * inv) >> 32);
                 };
-                out[k] = 0xFF000000u | divide(runR[b] - runR[a]) << 16 |
-                         divide(runG[b] - runG[a]) << 8 | divide(runB[b] - runB[a]);
+                const std::uint64_t sumRB = runRB[b] - runRB[a];
+                out[k] = 0xFF000000u | divide(sumRB >> 32) << 16 | divide(runG[b] - runG[a]) << 8 |
+                         divide(sumRB & 0xFFFFFFFFu);
             }
         }
     }
