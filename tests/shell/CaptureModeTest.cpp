@@ -189,7 +189,7 @@ TEST_F(CaptureModeTest, KeysShootTakeBackAndEndThroughTheDocument) {
             }
             Key(s.key);
         }
-        EXPECT_EQ(mode->IsCapturing(), c.capturing);
+        EXPECT_EQ(mode->IsCapturing(), c.capturing) << ui.Texts().join('|').toStdString();
         ASSERT_EQ(doc->m_nFrameCount, 1 + static_cast<int>(c.shots.size()));
         EXPECT_EQ(doc->m_nCurrentFrame, static_cast<int>(c.shots.size()));
         for (std::size_t i = 0; i < c.shots.size(); ++i)
