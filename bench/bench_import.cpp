@@ -47,17 +47,17 @@ QStringList Scans() {
         if (QFile::exists(name)) continue;
         if (poses.empty()) {
             for (int p = 0; p < kPoses; ++p) {
-                scanmaker::ScanSpec spec;
-                spec.width = 1920;
-                spec.height = 1080;
-                spec.dpi = 150;
-                spec.pose = p;
-                spec.seed = static_cast<std::uint32_t>(p + 1);
-                spec.shadow = 25;
-                spec.shiftX = (p % 5 - 2) * 20.0;
-                spec.shiftY = (p % 3 - 1) * 8.0;
-                spec.angleDeg = (p % 7 - 3) * 0.5;
-                const scanmaker::Scan scan = scanmaker::MakeScan(spec);
+                scanmaker::ScanRecipe recipe;
+                recipe.width = 1920;
+                recipe.height = 1080;
+                recipe.dpi = 150;
+                recipe.pose = p;
+                recipe.seed = static_cast<std::uint32_t>(p + 1);
+                recipe.shadow = 25;
+                recipe.shiftX = (p % 5 - 2) * 20.0;
+                recipe.shiftY = (p % 3 - 1) * 8.0;
+                recipe.angleDeg = (p % 7 - 3) * 0.5;
+                const scanmaker::Scan scan = scanmaker::MakeScan(recipe);
                 QImage image(scan.rgb.data(), scan.width, scan.height, scan.width * 3,
                              QImage::Format_RGB888);
                 image.save(name, "JPEG", 90);

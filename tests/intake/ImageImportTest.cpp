@@ -315,15 +315,15 @@ QStringList WriteScans(const QString& dir, int count, double shift, double turn,
                        bool holes = true) {
     QStringList files;
     for (int i = 0; i < count; ++i) {
-        scanmaker::ScanSpec spec;
-        spec.pose = i;
-        spec.seed = static_cast<std::uint32_t>(i + 3);
-        spec.holes = holes ? -1 : 0;
+        scanmaker::ScanRecipe recipe;
+        recipe.pose = i;
+        recipe.seed = static_cast<std::uint32_t>(i + 3);
+        recipe.holes = holes ? -1 : 0;
         if (i > 0) {
-            spec.shiftX = i % 2 ? shift : -shift;
-            spec.angleDeg = i % 2 ? turn : -turn;
+            recipe.shiftX = i % 2 ? shift : -shift;
+            recipe.angleDeg = i % 2 ? turn : -turn;
         }
-        const scanmaker::Scan scan = scanmaker::MakeScan(spec);
+        const scanmaker::Scan scan = scanmaker::MakeScan(recipe);
         QImage image(scan.rgb.data(), scan.width, scan.height, scan.width * 3,
                      QImage::Format_RGB888);
         files << QStringLiteral("%1/scan%2.png").arg(dir).arg(i + 1);
@@ -336,9 +336,9 @@ TEST_F(ImportFiles, BuildsFramesAsideWithHoldsAndNamesUnregisteredDrawings) {
     QStringList files = WriteScans(dir.path(), 3, 20, 1.5);
     // A fourth drawing without holes, numbered 6: frames 4 and 5 hold drawing 3.
     {
-        scanmaker::ScanSpec spec;
-        spec.holes = 0;
-        const scanmaker::Scan scan = scanmaker::MakeScan(spec);
+        scanmaker::ScanRecipe recipe;
+        recipe.holes = 0;
+        const scanmaker::Scan scan = scanmaker::MakeScan(recipe);
         QImage(scan.rgb.data(), scan.width, scan.height, scan.width * 3, QImage::Format_RGB888)
             .save(Path("scan6.png"));
         files << Path("scan6.png");

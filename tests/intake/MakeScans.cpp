@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     }
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const int count = std::atoi(argv[2]);
-    scanmaker::ScanSpec base;
+    scanmaker::ScanRecipe base;
     base.width = 1920;
     base.height = 1080;
     base.dpi = 150;
@@ -68,19 +68,19 @@ int main(int argc, char** argv) {
         }
     }
     for (int i = 0; i < count; ++i) {
-        scanmaker::ScanSpec spec = base;
-        spec.pose = i;
-        spec.seed = static_cast<std::uint32_t>(i + 1);
+        scanmaker::ScanRecipe recipe = base;
+        recipe.pose = i;
+        recipe.seed = static_cast<std::uint32_t>(i + 1);
         // A fixed pseudo-random placement per drawing, within the jitter.
         const double u = std::sin(i * 12.9898) * 43758.5453, v = std::sin(i * 78.233) * 12345.678,
                      t = std::sin(i * 3.1) * 999.1;
         auto frac = [](double x) { return x - std::floor(x); };
         if (i > 0) {
-            spec.shiftX = (frac(u) * 2 - 1) * jitterPx;
-            spec.shiftY = (frac(v) * 2 - 1) * jitterPx * 0.3;
-            spec.angleDeg = (frac(t) * 2 - 1) * jitterDeg;
+            recipe.shiftX = (frac(u) * 2 - 1) * jitterPx;
+            recipe.shiftY = (frac(v) * 2 - 1) * jitterPx * 0.3;
+            recipe.angleDeg = (frac(t) * 2 - 1) * jitterDeg;
         }
-        const scanmaker::Scan scan = scanmaker::MakeScan(spec);
+        const scanmaker::Scan scan = scanmaker::MakeScan(recipe);
         QImage image(scan.rgb.data(), scan.width, scan.height, scan.width * 3,
                      QImage::Format_RGB888);
         const QString number = numbers.isEmpty()
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
-        std::printf("%s shift %.2f %.2f turn %.3f\n", qPrintable(path), spec.shiftX, spec.shiftY,
-                    spec.angleDeg);
+        std::printf("%s shift %.2f %.2f turn %.3f\n", qPrintable(path), recipe.shiftX,
+                    recipe.shiftY, recipe.angleDeg);
     }
     return 0;
 }

@@ -37,14 +37,14 @@ int main() {
     double worstAll = 0;
     std::printf("shift x  shift y  turn   holes        error (px)\n");
     for (const Case& c : cases) {
-        scanmaker::ScanSpec first;
+        scanmaker::ScanRecipe first;
         first.width = 1920;
         first.height = 1080;
         first.dpi = 150;
         first.holes = c.holes;
         first.holesTop = c.top;
         first.shadow = 25;
-        scanmaker::ScanSpec other = first;
+        scanmaker::ScanRecipe other = first;
         other.shiftX = c.dx;
         other.shiftY = c.dy;
         other.angleDeg = c.angle;

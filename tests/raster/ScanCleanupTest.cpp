@@ -133,16 +133,16 @@ TEST(ScanCleanup, AutoLevelsRemovesGrainAndShadowAndKeepsLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        scanmaker::ScanSpec spec;
-        spec.blueLines = false;
-        spec.holes = 0;
-        spec.shadow = c.shadow;
-        spec.paperLo = c.paperLo;
-        spec.paperHi = c.paperHi;
-        GrayPlane g = GrayOf(scanmaker::MakeScan(spec), false);
+        scanmaker::ScanRecipe recipe;
+        recipe.blueLines = false;
+        recipe.holes = 0;
+        recipe.shadow = c.shadow;
+        recipe.paperLo = c.paperLo;
+        recipe.paperHi = c.paperHi;
+        GrayPlane g = GrayOf(scanmaker::MakeScan(recipe), false);
         // Which pixels are paper and which the middle of a line: the same drawing in pure
         // black on pure white.
-        scanmaker::ScanSpec pure = spec;
+        scanmaker::ScanRecipe pure = recipe;
         pure.paperLo = pure.paperHi = 255;
         pure.inkLo = pure.inkHi = 0;
         pure.shadow = 0;
@@ -165,11 +165,11 @@ TEST(ScanCleanup, AutoLevelsRemovesGrainAndShadowAndKeepsLines) {
 }
 
 TEST(ScanCleanup, DropColourLeavesPaperWhereBlueLinesWere) {
-    scanmaker::ScanSpec spec;
-    spec.holes = 0;
-    scanmaker::ScanSpec plain = spec;
+    scanmaker::ScanRecipe recipe;
+    recipe.holes = 0;
+    scanmaker::ScanRecipe plain = recipe;
     plain.blueLines = false;
-    GrayPlane with = GrayOf(scanmaker::MakeScan(spec), true);
+    GrayPlane with = GrayOf(scanmaker::MakeScan(recipe), true);
     GrayPlane without = GrayOf(scanmaker::MakeScan(plain), true);
     AutoLevels(with);
     AutoLevels(without);
@@ -179,7 +179,7 @@ TEST(ScanCleanup, DropColourLeavesPaperWhereBlueLinesWere) {
     // Only where a blue line crosses a pencil line can a trace stay.
     EXPECT_LT(differ, 60u);
     // Without dropping, the blue lines are there.
-    GrayPlane kept = GrayOf(scanmaker::MakeScan(spec), false);
+    GrayPlane kept = GrayOf(scanmaker::MakeScan(recipe), false);
     AutoLevels(kept);
     std::size_t blue = 0;
     for (std::size_t i = 0; i < kept.pixels.size(); ++i)
@@ -294,7 +294,7 @@ TEST(ScanCleanup, MoveByWholePixelsCopiesAndFillsWithPaper) {
 
 // Registers a scan onto the unmoved sheet and returns how far the picture's corners land
 // from where they should, in pixels.
-double RegistrationError(const scanmaker::ScanSpec& first, const scanmaker::ScanSpec& other) {
+double RegistrationError(const scanmaker::ScanRecipe& first, const scanmaker::ScanRecipe& other) {
     PegHoles a, b;
     const GrayPlane ga = GrayOf(scanmaker::MakeScan(first), false);
     const GrayPlane gb = GrayOf(scanmaker::MakeScan(other), false);
@@ -342,11 +342,11 @@ TEST(ScanCleanup, PegRegistrationLandsWithinAPixel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.dx << ' ' << c.dy << ' ' << c.angle << ' ' << c.holes << ' ' << c.top);
-        scanmaker::ScanSpec first;
+        scanmaker::ScanRecipe first;
         first.holes = c.holes;
         first.holesTop = c.top;
         first.shadow = c.shadow;
-        scanmaker::ScanSpec other = first;
+        scanmaker::ScanRecipe other = first;
         other.shiftX = c.dx;
         other.shiftY = c.dy;
         other.angleDeg = c.angle;
@@ -366,10 +366,10 @@ TEST(ScanCleanup, PegRegistrationLandsWithinAPixel) {
 }
 
 TEST(ScanCleanup, NoPegHolesAreFoundWhereThereAreNone) {
-    scanmaker::ScanSpec spec;
-    spec.holes = 0;
+    scanmaker::ScanRecipe recipe;
+    recipe.holes = 0;
     PegHoles h;
-    EXPECT_FALSE(FindPegHoles(GrayOf(scanmaker::MakeScan(spec), false), h));
+    EXPECT_FALSE(FindPegHoles(GrayOf(scanmaker::MakeScan(recipe), false), h));
     const GrayPlane blank = PlaneOf(200, 100, std::vector<int>(20000, 240));
     EXPECT_FALSE(FindPegHoles(blank, h));
     EXPECT_FALSE(FindPegHoles(PlaneOf(4, 4, std::vector<int>(16, 0)), h));

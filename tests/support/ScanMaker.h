@@ -12,7 +12,7 @@
 
 namespace scanmaker {
 
-struct ScanSpec {
+struct ScanRecipe {
     int width = 640;
     int height = 360;
     double dpi = 50;  // pixels per inch of the sheet: the side holes sit 4 inches from the middle
@@ -51,34 +51,34 @@ inline double SegmentDistance(const Segment& s, double px, double py, double& t)
 }
 
 // The drawing on the sheet, in sheet pixels (the sheet as it lies unmoved on the glass).
-inline std::vector<Segment> Drawing(const ScanSpec& spec) {
+inline std::vector<Segment> Drawing(const ScanRecipe& recipe) {
     std::vector<Segment> segs;
-    const double w = spec.width, h = spec.height;
-    const double hw = spec.lineWidth / 2;
+    const double w = recipe.width, h = recipe.height;
+    const double hw = recipe.lineWidth / 2;
     const double pi = 3.14159265358979323846;
     const auto ring = [&](double cx, double cy, double r, bool blue, double half, int n) {
         for (int i = 0; i < n; ++i) {
             const double a0 = 2 * pi * i / n, a1 = 2 * pi * (i + 1) / n;
-            const int t0 = spec.inkLo + (spec.inkHi - spec.inkLo) * i / n;
-            const int t1 = spec.inkLo + (spec.inkHi - spec.inkLo) * (i + 1) / n;
+            const int t0 = recipe.inkLo + (recipe.inkHi - recipe.inkLo) * i / n;
+            const int t1 = recipe.inkLo + (recipe.inkHi - recipe.inkLo) * (i + 1) / n;
             segs.push_back({cx + r * std::cos(a0), cy + r * std::sin(a0), cx + r * std::cos(a1),
                             cy + r * std::sin(a1), half, t0, t1, blue});
         }
     };
     // A ball bouncing along the ground, one pose per drawing.
-    const double phase = (spec.pose % 12) / 12.0;
+    const double phase = (recipe.pose % 12) / 12.0;
     const double bx = w * (0.2 + 0.6 * phase);
     const double by = h * 0.68 - h * 0.38 * std::abs(std::sin(pi * phase * 2));
     const double r = h * 0.08;
     ring(bx, by, r, false, hw, 32);
-    segs.push_back({bx - r * 0.6, by - r * 0.2, bx + r * 0.6, by + r * 0.3, hw, spec.inkHi,
-                    spec.inkLo, false});
+    segs.push_back({bx - r * 0.6, by - r * 0.2, bx + r * 0.6, by + r * 0.3, hw, recipe.inkHi,
+                    recipe.inkLo, false});
     segs.push_back(
-        {w * 0.08, h * 0.68 + r, w * 0.92, h * 0.68 + r, hw, spec.inkLo, spec.inkHi, false});
+        {w * 0.08, h * 0.68 + r, w * 0.92, h * 0.68 + r, hw, recipe.inkLo, recipe.inkHi, false});
     for (int i = 0; i < 6; ++i)
         segs.push_back({w * (0.1 + 0.13 * i), h * 0.68 + r + 3, w * (0.14 + 0.13 * i),
-                        h * 0.68 + r + 14, hw * 0.7, spec.inkHi, spec.inkHi, false});
-    if (spec.blueLines) {
+                        h * 0.68 + r + 14, hw * 0.7, recipe.inkHi, recipe.inkHi, false});
+    if (recipe.blueLines) {
         ring(bx, by, r * 1.3, true, 0.8, 24);
         segs.push_back({bx - r * 1.6, by, bx + r * 1.6, by, 0.8, 0, 0, true});
         segs.push_back({bx, by - r * 1.6, bx, by + r * 1.6, 0.8, 0, 0, true});
@@ -89,57 +89,57 @@ inline std::vector<Segment> Drawing(const ScanSpec& spec) {
 
 // Sheet hole centres (left oblong, round, right oblong) and sizes: 1/4 inch round hole,
 // 1/2 by 1/8 inch oblongs.
-inline void Holes(const ScanSpec& spec, double x[3], double y[3]) {
-    const double cy = spec.holesTop ? 0.6 * spec.dpi : spec.height - 0.6 * spec.dpi;
+inline void Holes(const ScanRecipe& recipe, double x[3], double y[3]) {
+    const double cy = recipe.holesTop ? 0.6 * recipe.dpi : recipe.height - 0.6 * recipe.dpi;
     for (int i = 0; i < 3; ++i) {
-        x[i] = spec.width / 2.0 + (i - 1) * 4 * spec.dpi;
+        x[i] = recipe.width / 2.0 + (i - 1) * 4 * recipe.dpi;
         y[i] = cy;
     }
 }
 
 // How much of a one-pixel square around (px, py) a hole covers, by distance to its outline.
-inline double HoleCover(const ScanSpec& spec, const double hx[3], const double hy[3], double px,
+inline double HoleCover(const ScanRecipe& recipe, const double hx[3], const double hy[3], double px,
                         double py) {
     double best = 0;
     for (int i = 0; i < 3; ++i) {
         double d;
         if (i == 1) {
-            d = std::hypot(px - hx[i], py - hy[i]) - spec.dpi / 8;
+            d = std::hypot(px - hx[i], py - hy[i]) - recipe.dpi / 8;
         } else {
             // A stadium: a segment widened by the slot's half height.
-            Segment s{hx[i] - spec.dpi / 4 + spec.dpi / 16,
+            Segment s{hx[i] - recipe.dpi / 4 + recipe.dpi / 16,
                       hy[i],
-                      hx[i] + spec.dpi / 4 - spec.dpi / 16,
+                      hx[i] + recipe.dpi / 4 - recipe.dpi / 16,
                       hy[i],
                       0,
                       0,
                       0,
                       false};
             double t;
-            d = SegmentDistance(s, px, py, t) - spec.dpi / 16;
+            d = SegmentDistance(s, px, py, t) - recipe.dpi / 16;
         }
         best = std::max(best, std::clamp(0.5 - d, 0.0, 1.0));
     }
     return best;
 }
 
-inline Scan MakeScan(const ScanSpec& spec) {
+inline Scan MakeScan(const ScanRecipe& recipe) {
     Scan scan;
-    scan.width = spec.width;
-    scan.height = spec.height;
-    scan.rgb.resize(static_cast<std::size_t>(spec.width) * spec.height * 3);
-    const std::vector<Segment> segs = Drawing(spec);
+    scan.width = recipe.width;
+    scan.height = recipe.height;
+    scan.rgb.resize(static_cast<std::size_t>(recipe.width) * recipe.height * 3);
+    const std::vector<Segment> segs = Drawing(recipe);
     double hx[3], hy[3];
-    Holes(spec, hx, hy);
+    Holes(recipe, hx, hy);
     const double pi = 3.14159265358979323846;
-    const double a = spec.angleDeg * pi / 180, c = std::cos(a), s = std::sin(a);
-    const double cx = spec.width / 2.0, cy = spec.height / 2.0;
+    const double a = recipe.angleDeg * pi / 180, c = std::cos(a), s = std::sin(a);
+    const double cx = recipe.width / 2.0, cy = recipe.height / 2.0;
     // Where the sheet's hole centres land in the picture.
     for (int i = 0; i < 3; ++i) {
-        scan.holeX[i] = cx + c * (hx[i] - cx) - s * (hy[i] - cy) + spec.shiftX;
-        scan.holeY[i] = cy + s * (hx[i] - cx) + c * (hy[i] - cy) + spec.shiftY;
+        scan.holeX[i] = cx + c * (hx[i] - cx) - s * (hy[i] - cy) + recipe.shiftX;
+        scan.holeY[i] = cy + s * (hx[i] - cx) + c * (hy[i] - cy) + recipe.shiftY;
     }
-    std::uint32_t rng = spec.seed * 2654435761u + 1;
+    std::uint32_t rng = recipe.seed * 2654435761u + 1;
     const auto next = [&rng] {
         rng ^= rng << 13;
         rng ^= rng >> 17;
@@ -155,16 +155,16 @@ inline Scan MakeScan(const ScanSpec& spec) {
         box[4 * i + 2] = std::min(g.y0, g.y1) - g.halfWidth - 1;
         box[4 * i + 3] = std::max(g.y0, g.y1) + g.halfWidth + 1;
     }
-    const int lidTone = spec.holes > 0 ? 255 : spec.lid;
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x) {
+    const int lidTone = recipe.holes > 0 ? 255 : recipe.lid;
+    for (int y = 0; y < recipe.height; ++y)
+        for (int x = 0; x < recipe.width; ++x) {
             // The sheet point under this pixel.
-            const double qx = x - spec.shiftX - cx, qy = y - spec.shiftY - cy;
+            const double qx = x - recipe.shiftX - cx, qy = y - recipe.shiftY - cy;
             const double px = cx + c * qx + s * qy, py = cy - s * qx + c * qy;
-            const double span = spec.paperHi - spec.paperLo + 1;
-            double paper = spec.paperLo + static_cast<double>(next() % 4096) / 4096 * span;
-            paper -= spec.shadow * (static_cast<double>(x) / spec.width) *
-                     (static_cast<double>(x) / spec.width);
+            const double span = recipe.paperHi - recipe.paperLo + 1;
+            double paper = recipe.paperLo + static_cast<double>(next() % 4096) / 4096 * span;
+            paper -= recipe.shadow * (static_cast<double>(x) / recipe.width) *
+                     (static_cast<double>(x) / recipe.width);
             double r = paper, g = paper, b = paper;
             for (std::size_t i = 0; i < segs.size(); ++i) {
                 if (px < box[4 * i] || px > box[4 * i + 1] || py < box[4 * i + 2] ||
@@ -188,13 +188,14 @@ inline Scan MakeScan(const ScanSpec& spec) {
                     b = std::min(b, v);
                 }
             }
-            const bool onSheet = px >= -spec.width * 0.1 && px < spec.width * 1.1 &&
-                                 py >= -spec.height * 0.1 && py < spec.height * 1.1;
-            double hole = onSheet ? (spec.holes ? HoleCover(spec, hx, hy, px, py) : 0) : 1;
+            const bool onSheet = px >= -recipe.width * 0.1 && px < recipe.width * 1.1 &&
+                                 py >= -recipe.height * 0.1 && py < recipe.height * 1.1;
+            double hole = onSheet ? (recipe.holes ? HoleCover(recipe, hx, hy, px, py) : 0) : 1;
             r += (lidTone - r) * hole;
             g += (lidTone - g) * hole;
             b += (lidTone - b) * hole;
-            unsigned char* o = scan.rgb.data() + (static_cast<std::size_t>(y) * spec.width + x) * 3;
+            unsigned char* o =
+                scan.rgb.data() + (static_cast<std::size_t>(y) * recipe.width + x) * 3;
             o[0] = static_cast<unsigned char>(std::clamp(std::lround(r), 0L, 255L));
             o[1] = static_cast<unsigned char>(std::clamp(std::lround(g), 0L, 255L));
             o[2] = static_cast<unsigned char>(std::clamp(std::lround(b), 0L, 255L));
@@ -204,11 +205,11 @@ inline Scan MakeScan(const ScanSpec& spec) {
 
 // The sheet point a picture point shows: how far off a registration lands is measured by
 // sending the picture's corners through the found move and back to the sheet.
-inline void PictureToSheet(const ScanSpec& spec, double x, double y, double& sx, double& sy) {
+inline void PictureToSheet(const ScanRecipe& recipe, double x, double y, double& sx, double& sy) {
     const double pi = 3.14159265358979323846;
-    const double a = spec.angleDeg * pi / 180, c = std::cos(a), s = std::sin(a);
-    const double cx = spec.width / 2.0, cy = spec.height / 2.0;
-    const double qx = x - spec.shiftX - cx, qy = y - spec.shiftY - cy;
+    const double a = recipe.angleDeg * pi / 180, c = std::cos(a), s = std::sin(a);
+    const double cx = recipe.width / 2.0, cy = recipe.height / 2.0;
+    const double qx = x - recipe.shiftX - cx, qy = y - recipe.shiftY - cy;
     sx = cx + c * qx + s * qy;
     sy = cy - s * qx + c * qy;
 }
