@@ -7,18 +7,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 
 #include "document/MemoryCheck.h"
+#include "framework/RegularFile.h"
 
 namespace {
 
@@ -29,15 +25,27 @@ class ByteSource {
   public:
     virtual ~ByteSource() = default;
     virtual int Read(std::uint8_t* buf, int size) = 0;
-    virtual std::int64_t Seek(std::int64_t offset, int whence) = 0;
-    virtual std::int64_t Size() const = 0;
-    virtual std::int64_t Position() const = 0;
+    std::int64_t Seek(std::int64_t offset, int whence) {
+        std::int64_t at = offset;
+        if (whence == SEEK_CUR) at += m_pos;
+        if (whence == SEEK_END) at += m_size;
+        if (at < 0) return AVERROR(EINVAL);
+        m_pos = at;
+        return at;
+    }
+    std::int64_t Size() const { return m_size; }
+    std::int64_t Position() const { return m_pos; }
+
+  protected:
+    std::int64_t m_size = 0;
+    std::int64_t m_pos = 0;
 };
 
 class MemorySource : public ByteSource {
   public:
-    MemorySource(const unsigned char* data, std::size_t size)
-        : m_data(data), m_size(static_cast<std::int64_t>(size)) {}
+    MemorySource(const unsigned char* data, std::size_t size) : m_data(data) {
+        m_size = static_cast<std::int64_t>(size);
+    }
     int Read(std::uint8_t* buf, int size) override {
         const std::int64_t n = std::min<std::int64_t>(size, m_size - m_pos);
         if (n <= 0) return AVERROR_EOF;
@@ -45,62 +53,30 @@ class MemorySource : public ByteSource {
         m_pos += n;
         return static_cast<int>(n);
     }
-    std::int64_t Seek(std::int64_t offset, int whence) override {
-        std::int64_t at = offset;
-        if (whence == SEEK_CUR) at += m_pos;
-        if (whence == SEEK_END) at += m_size;
-        if (at < 0) return AVERROR(EINVAL);
-        m_pos = at;
-        return at;
-    }
-    std::int64_t Size() const override { return m_size; }
-    std::int64_t Position() const override { return m_pos; }
 
   private:
     const unsigned char* m_data;
-    std::int64_t m_size;
-    std::int64_t m_pos = 0;
 };
 
 class FileSource : public ByteSource {
   public:
-    ~FileSource() override {
-        if (m_fd >= 0) ::close(m_fd);
-    }
     // A FIFO or a device would block or never end: regular files only.
     bool Open(const QString& path) {
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0) return false;
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        m_size = st.st_size;
+        if (AfxOpenRegularFile(m_file, path) != RegularFileOpen::Opened) return false;
+        m_size = m_file.size();
         return true;
     }
     int Read(std::uint8_t* buf, int size) override {
-        for (;;) {
-            const ssize_t n = ::pread(m_fd, buf, static_cast<std::size_t>(size), m_pos);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return AVERROR(EIO);
-            if (n == 0) return AVERROR_EOF;
-            m_pos += n;
-            return static_cast<int>(n);
-        }
+        if (!m_file.seek(m_pos)) return AVERROR(EIO);
+        const qint64 n = m_file.read(reinterpret_cast<char*>(buf), size);
+        if (n < 0) return AVERROR(EIO);
+        if (n == 0) return AVERROR_EOF;
+        m_pos += n;
+        return static_cast<int>(n);
     }
-    std::int64_t Seek(std::int64_t offset, int whence) override {
-        std::int64_t at = offset;
-        if (whence == SEEK_CUR) at += m_pos;
-        if (whence == SEEK_END) at += m_size;
-        if (at < 0) return AVERROR(EINVAL);
-        m_pos = at;
-        return at;
-    }
-    std::int64_t Size() const override { return m_size; }
-    std::int64_t Position() const override { return m_pos; }
 
   private:
-    int m_fd = -1;
-    std::int64_t m_size = 0;
-    std::int64_t m_pos = 0;
+    QFile m_file;
 };
 
 // A playlist or a reference file names other files or addresses; a sound track is read from
