@@ -57,16 +57,7 @@ int main() {
             continue;
         }
         const RigidMove m = MoveOnto(b, a);
-        double worst = 0;
-        for (double x : {0.0, first.width - 1.0})
-            for (double y : {0.0, first.height - 1.0}) {
-                const double qx = x - m.tx, qy = y - m.ty;
-                const double px = m.c * qx + m.s * qy, py = -m.s * qx + m.c * qy;
-                double s0x, s0y, s1x, s1y;
-                scanmaker::PictureToSheet(first, x, y, s0x, s0y);
-                scanmaker::PictureToSheet(other, px, py, s1x, s1y);
-                worst = std::max(worst, std::hypot(s0x - s1x, s0y - s1y));
-            }
+        const double worst = scanmaker::CornerError(first, other, m.c, m.s, m.tx, m.ty);
         worstAll = std::max(worstAll, worst);
         std::printf("%7.1f  %7.1f  %5.2f  %-5s %-6s  %.3f\n", c.dx, c.dy, c.angle,
                     c.holes < 0 ? "dark" : "light", c.top ? "top" : "bottom", worst);

@@ -300,18 +300,7 @@ double RegistrationError(const scanmaker::ScanRecipe& first, const scanmaker::Sc
     const GrayPlane gb = GrayOf(scanmaker::MakeScan(other), false);
     if (!FindPegHoles(ga, a) || !FindPegHoles(gb, b)) return 1e9;
     const RigidMove m = MoveOnto(b, a);
-    double worst = 0;
-    for (double x : {0.0, first.width - 1.0})
-        for (double y : {0.0, first.height - 1.0}) {
-            // Output pixel (x, y) shows the other picture's point m^-1 (x, y).
-            const double qx = x - m.tx, qy = y - m.ty;
-            const double px = m.c * qx + m.s * qy, py = -m.s * qx + m.c * qy;
-            double s0x, s0y, s1x, s1y;
-            scanmaker::PictureToSheet(first, x, y, s0x, s0y);
-            scanmaker::PictureToSheet(other, px, py, s1x, s1y);
-            worst = std::max(worst, std::hypot(s0x - s1x, s0y - s1y));
-        }
-    return worst;
+    return scanmaker::CornerError(first, other, m.c, m.s, m.tx, m.ty);
 }
 
 TEST(ScanCleanup, PegRegistrationLandsWithinAPixel) {

@@ -214,4 +214,22 @@ inline void PictureToSheet(const ScanRecipe& recipe, double x, double y, double&
     sy = cy - s * qx + c * qy;
 }
 
+// How far, in pixels, the picture's corners land from where they should when the found move
+// (cosine c, sine s, shift tx, ty) registers the other scan onto the first: output pixel (x, y)
+// shows the other picture's point m^-1 (x, y).
+inline double CornerError(const ScanRecipe& first, const ScanRecipe& other, double c, double s,
+                          double tx, double ty) {
+    double worst = 0;
+    for (double x : {0.0, first.width - 1.0})
+        for (double y : {0.0, first.height - 1.0}) {
+            const double qx = x - tx, qy = y - ty;
+            const double px = c * qx + s * qy, py = -s * qx + c * qy;
+            double s0x, s0y, s1x, s1y;
+            PictureToSheet(first, x, y, s0x, s0y);
+            PictureToSheet(other, px, py, s1x, s1y);
+            worst = std::max(worst, std::hypot(s0x - s1x, s0y - s1y));
+        }
+    return worst;
+}
+
 }  // namespace scanmaker
