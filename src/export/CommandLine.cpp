@@ -13,6 +13,7 @@
 #include "document/WaveFile.h"
 #include "export/ExportSequence.h"
 #include "framework/Dialog.h"
+#include "framework/RegularFile.h"
 #include "intake/SoundImport.h"
 
 namespace {

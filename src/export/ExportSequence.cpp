@@ -42,16 +42,6 @@ QString WithTrailingSeparator(const QString& dir) {
     return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
-bool IsSameFile(const QString& a, const QString& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (a.isEmpty() || b.isEmpty()) return false;
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
-        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 QString ExportTextIsAnimation(const QString& output, const QString& animation) {
     return QStringLiteral("Cannot write %1: it is the animation file %2.").arg(output, animation);
 }

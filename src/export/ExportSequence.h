@@ -32,8 +32,6 @@ QString ExportFileName(const QString& outputPath, const QString& name, unsigned 
 // Makes a directory path end in the separator.
 QString WithTrailingSeparator(const QString& dir);
 
-// Whether two paths name one existing file: the same device and inode once links are resolved.
-bool IsSameFile(const QString& a, const QString& b);
 // "Cannot write %1: it is the animation file %2." and the same for the sound track: no export
 // may replace what it reads.
 QString ExportTextIsAnimation(const QString& output, const QString& animation);

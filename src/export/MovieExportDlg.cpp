@@ -20,6 +20,7 @@
 #include "export/ExportSequence.h"
 #include "export/TypingLimit.h"
 #include "framework/FrameWnd.h"
+#include "framework/RegularFile.h"
 #include "framework/Ui.h"
 
 namespace {

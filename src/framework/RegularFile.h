@@ -11,3 +11,6 @@ class QFile;
 enum class RegularFileOpen { Opened, NotRegular, Failed };
 // Failed leaves errno set (EISDIR for a directory); NotRegular opens nothing.
 RegularFileOpen AfxOpenRegularFile(QFile& file, const QString& path);
+
+// Whether two paths name one existing file: the same device and inode once links are resolved.
+bool IsSameFile(const QString& a, const QString& b);

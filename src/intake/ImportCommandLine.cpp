@@ -13,6 +13,7 @@
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
 #include "framework/Document.h"
+#include "framework/RegularFile.h"
 #include "raster/GrayImage.h"
 
 namespace {
@@ -221,14 +222,11 @@ int RunImport(const ImportCommand& c) {
         return 1;
     }
     // The animation written must never replace one of the drawings it is made from.
-    if (out.exists()) {
-        const QString target = out.canonicalFilePath();
-        for (const QString& f : files)
-            if (QFileInfo(f).canonicalFilePath() == target) {
-                Message(QStringLiteral("the output %1 is one of the images").arg(c.out));
-                return 1;
-            }
-    }
+    for (const QString& f : files)
+        if (IsSameFile(c.out, f)) {
+            Message(QStringLiteral("the output %1 is one of the images").arg(c.out));
+            return 1;
+        }
     FramePlan plan;
     if (!PlanFrames(files, c.options.byNumber, CLumvaneDoc::kMaxFrames, plan, error)) {
         Message(error);
