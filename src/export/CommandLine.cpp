@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -12,6 +11,7 @@
 #include "document/LumvaneDoc.h"
 #include "document/WaveFile.h"
 #include "export/ExportSequence.h"
+#include "framework/Console.h"
 #include "framework/Dialog.h"
 #include "framework/RegularFile.h"
 #include "intake/SoundImport.h"
@@ -47,16 +47,6 @@ const MovieFormatName kMovieFormats[] = {{"mp4", MovieFormat::Mp4},
                                          {"gif", MovieFormat::Gif},
                                          {"png", MovieFormat::Png}};
 
-void Print(std::FILE* f, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), f);
-}
-
-// A progress line on the terminal that a message must not be appended to.
-bool g_bProgressLine = false;
-void EndProgressLine() {
-    if (g_bProgressLine) std::fputc('\n', stderr);
-    g_bProgressLine = false;
-}
 }  // namespace
 
 CommandLineParse ParseBatchCommandLine(const QStringList& args) {
@@ -277,8 +267,7 @@ QString CommandLineVersion() {
 }
 
 int CConsoleUi::MessageBox(const QString& text, const QString&, unsigned type) {
-    EndProgressLine();
-    Print(stderr, QStringLiteral("lumvane: %1\n").arg(text));
+    AfxPrintMessage(text);
     switch (type & MB_TYPEMASK) {
         case MB_OK:
             return IDOK;
@@ -337,7 +326,7 @@ int RunInfo(const CommandLineOptions& o) {
                    .arg(i)
                    .arg(doc.m_brushes[i].GetSize())
                    .arg(doc.m_brushes[i].GetHardness());
-    Print(stdout, out);
+    AfxPrint(stdout, out);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -359,11 +348,8 @@ bool CheckOutputDirectory(const QString& path) {
     return true;
 }
 
-void ShowProgress(bool tty, int i, int count) {
-    if (!tty) return;
-    Print(stderr, QStringLiteral("\r%1").arg(ExportTextProgress(i + 1, count)));
-    std::fflush(stderr);
-    g_bProgressLine = true;
+void ShowProgress(int i, int count) {
+    AfxShowProgressLine(ExportTextProgress(i + 1, count));
 }
 
 // An output that is the animation itself is refused like a bad argument, before anything is
@@ -386,16 +372,9 @@ int RunExport(const CommandLineOptions& o) {
             return ExportFileName(settings.outputPath, settings.sequenceName, n, settings.format);
         }))
         return 2;
-    const bool tty = ::isatty(STDERR_FILENO) == 1;
-    const int ok =
-        ExportFrames(doc, settings, [tty](int i, int count) { ShowProgress(tty, i, count); });
-    EndProgressLine();
+    const int ok = ExportFrames(doc, settings, ShowProgress);
+    AfxEndProgressLine();
     return ok ? 0 : 1;
-}
-
-volatile std::sig_atomic_t g_nStopSignal = 0;
-void OnStopSignal(int signal) {
-    g_nStopSignal = signal;
 }
 
 int RunMovie(const CommandLineOptions& o) {
@@ -449,17 +428,16 @@ int RunMovie(const CommandLineOptions& o) {
     settings.startNumber = o.startNumber;
     settings.includeSound = source.HasSound();
     // Interrupted, the export stops as if cancelled: no half-written movie is left behind.
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnStopSignal);
-    const bool tty = ::isatty(STDERR_FILENO) == 1;
+    AfxCatchStopSignals();
     QString error;
     const int result = ExportMovie(
         source, settings,
-        [tty](int i, int count) {
-            ShowProgress(tty, i, count);
-            return g_nStopSignal == 0;
+        [](int i, int count) {
+            ShowProgress(i, count);
+            return !AfxStopRequested();
         },
         &error);
-    EndProgressLine();
+    AfxEndProgressLine();
     if (result == MOVIE_DONE) return 0;
     if (result == MOVIE_FAILED)
         ReportMovieFailure(error);
@@ -475,16 +453,16 @@ int RunCommandLine(int argc, char** argv) {
     const CommandLineParse parsed = ParseBatchCommandLine(args);
     if (parsed.ok && parsed.options.mode == CommandLineOptions::None) return -1;
     if (!parsed.ok) {
-        Print(stderr, QStringLiteral("lumvane: %1\nTry 'lumvane --help' for more information.\n")
-                          .arg(parsed.error));
+        AfxPrint(stderr, QStringLiteral("lumvane: %1\nTry 'lumvane --help' for more information.\n")
+                             .arg(parsed.error));
         return 2;
     }
     if (parsed.options.mode == CommandLineOptions::Help) {
-        Print(stdout, CommandLineHelp());
+        AfxPrint(stdout, CommandLineHelp());
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (parsed.options.mode == CommandLineOptions::Version) {
-        Print(stdout, CommandLineVersion());
+        AfxPrint(stdout, CommandLineVersion());
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     // A core application only: no window system is needed or touched.

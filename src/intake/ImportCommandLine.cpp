@@ -6,29 +6,17 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 
 #include "document/AnmFormat.h"
 #include "document/LumvaneDoc.h"
 #include "framework/Archive.h"
+#include "framework/Console.h"
 #include "framework/Document.h"
 #include "framework/RegularFile.h"
 #include "raster/GrayImage.h"
 
 namespace {
-
-void Print(std::FILE* f, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), f);
-}
-
-// A progress line on the terminal that a message must not be appended to.
-bool g_bProgressLine = false;
-void Message(const QString& text) {
-    if (g_bProgressLine) std::fputc('\n', stderr);
-    g_bProgressLine = false;
-    Print(stderr, QStringLiteral("lumvane: %1\n").arg(text));
-}
 
 const char* const kValueOptions[] = {"--out", "--size", "--fit", "--levels", "--register"};
 enum { kOut, kSize, kFit, kLevels, kRegister };
@@ -190,80 +178,70 @@ bool WriteImportedAnimation(const QString& path, std::vector<GrayImage>& frames,
 
 namespace {
 
-volatile std::sig_atomic_t g_nStopSignal = 0;
-void OnStopSignal(int signal) {
-    g_nStopSignal = signal;
-}
-
 // Qt's image readers warn on standard error about damaged files; the import says it its way.
 void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtFatalMsg) Print(stderr, text + QLatin1Char('\n'));
+    if (type == QtFatalMsg) AfxPrint(stderr, text + QLatin1Char('\n'));
 }
 
 int RunImport(const ImportCommand& c) {
     const QFileInfo out(c.out);
     if (out.isDir()) {
-        Message(QStringLiteral("%1 is a directory").arg(c.out));
+        AfxPrintMessage(QStringLiteral("%1 is a directory").arg(c.out));
         return 1;
     }
     const QString dir = out.path();
     if (!QFileInfo(dir).isDir()) {
-        Message(QStringLiteral("output directory %1 does not exist").arg(dir));
+        AfxPrintMessage(QStringLiteral("output directory %1 does not exist").arg(dir));
         return 1;
     }
     if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) != 0) {
-        Message(QStringLiteral("output directory %1 is not writable").arg(dir));
+        AfxPrintMessage(QStringLiteral("output directory %1 is not writable").arg(dir));
         return 1;
     }
     QStringList files;
     QString error;
     if (!CollectImageFiles(c.images, files, error)) {
-        Message(error);
+        AfxPrintMessage(error);
         return 1;
     }
     // The animation written must never replace one of the drawings it is made from.
     for (const QString& f : files)
         if (IsSameFile(c.out, f)) {
-            Message(QStringLiteral("the output %1 is one of the images").arg(c.out));
+            AfxPrintMessage(QStringLiteral("the output %1 is one of the images").arg(c.out));
             return 1;
         }
     FramePlan plan;
     if (!PlanFrames(files, c.options.byNumber, CLumvaneDoc::kMaxFrames, plan, error)) {
-        Message(error);
+        AfxPrintMessage(error);
         return 1;
     }
     const QSize size = DefaultFrameSize(c.options.size.isEmpty() ? plan.sizes[0] : c.options.size);
     const int count = static_cast<int>(plan.source.size());
     if (!ImportMemoryFits(count, size)) {
-        Message(ImportTextNoMemory(count, size.width(), size.height()));
+        AfxPrintMessage(ImportTextNoMemory(count, size.width(), size.height()));
         return 1;
     }
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, OnStopSignal);
-    const bool tty = ::isatty(STDERR_FILENO) == 1;
+    AfxCatchStopSignals();
     std::vector<GrayImage> frames;
     const ImportOutcome outcome =
-        BuildFrames(plan, c.options, size, frames, [tty](int done, int images) {
-            if (tty && done < images) {
-                Print(stderr, QStringLiteral("\r%1").arg(ImportTextProgress(done + 1, images)));
-                std::fflush(stderr);
-                g_bProgressLine = true;
-            }
-            return g_nStopSignal == 0;
+        BuildFrames(plan, c.options, size, frames, [](int done, int images) {
+            if (done < images) AfxShowProgressLine(ImportTextProgress(done + 1, images));
+            return !AfxStopRequested();
         });
     if (outcome.result != IMPORT_DONE) {
-        Message(outcome.result == IMPORT_CANCELLED
-                    ? QStringLiteral("interrupted; %1 was not written").arg(c.out)
-                    : outcome.error);
+        AfxPrintMessage(outcome.result == IMPORT_CANCELLED
+                            ? QStringLiteral("interrupted; %1 was not written").arg(c.out)
+                            : outcome.error);
         return 1;
     }
-    if (g_nStopSignal != 0 || !WriteImportedAnimation(c.out, frames, error)) {
-        Message(g_nStopSignal != 0 ? QStringLiteral("interrupted; %1 was not written").arg(c.out)
-                                   : error);
+    if (AfxStopRequested() || !WriteImportedAnimation(c.out, frames, error)) {
+        AfxPrintMessage(AfxStopRequested()
+                            ? QStringLiteral("interrupted; %1 was not written").arg(c.out)
+                            : error);
         return 1;
     }
-    if (g_bProgressLine) std::fputc('\n', stderr);
-    g_bProgressLine = false;
-    if (!outcome.unregistered.isEmpty()) Message(ImportTextNoPegs(outcome.unregistered));
+    AfxEndProgressLine();
+    if (!outcome.unregistered.isEmpty()) AfxPrintMessage(ImportTextNoPegs(outcome.unregistered));
     return 0;
 }
 
@@ -275,8 +253,9 @@ int RunImportCommandLine(int argc, char** argv) {
     const ImportCommandParse parsed = ParseImportCommandLine(args);
     if (!parsed.import) return -1;
     if (!parsed.ok) {
-        Print(stderr, QStringLiteral("lumvane: %1\n%2Try 'lumvane --help' for more information.\n")
-                          .arg(parsed.error, ImportCommandHelp()));
+        AfxPrint(stderr,
+                 QStringLiteral("lumvane: %1\n%2Try 'lumvane --help' for more information.\n")
+                     .arg(parsed.error, ImportCommandHelp()));
         return 2;
     }
     // A core application only: no window system is needed or touched.
