@@ -72,8 +72,7 @@ void CLumvaneDoc::SaveUndo() {
 
 void CLumvaneDoc::CloseUndoStep(const PixelRect& changed) {
     if (!m_history.CanUndo()) return;
-    UndoStep& step = m_history.StepBack();
-    m_history.StepForward();
+    UndoStep& step = m_history.Newest();
     const int index = IndexOfFrame(step.frameId);
     if (index < 0 || !m_undoImage.GetData()) return;
     step.before = EncodedRect::Encode(m_undoImage.GetData(), m_nWidth, changed);

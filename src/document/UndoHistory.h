@@ -69,6 +69,8 @@ class CUndoHistory {
     // The step to take back (cursor moves back) or to make again (cursor moves on).
     UndoStep& StepBack() { return m_steps[--m_nCursor]; }
     UndoStep& StepForward() { return m_steps[m_nCursor++]; }
+    // The step Undo would take back next (CanUndo() must hold).
+    UndoStep& Newest() { return m_steps[m_nCursor - 1]; }
     // A step was changed in place (its pixels encoded, frames kept for Redo): recounts the
     // bytes and drops the oldest steps beyond the budget.
     void Recount();
