@@ -55,10 +55,8 @@ void CLumvaneView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 QPoint CLumvaneView::FramePoint(int vx, int vy) const {
-    const QPoint p = QPoint(vx, vy) + ScrollPosition();
-    if (m_dZoom == 1.0) return p;
-    return QPoint(static_cast<int>(std::floor(p.x() / m_dZoom)),
-                  static_cast<int>(std::floor(p.y() / m_dZoom)));
+    const QPoint s = ScrollPosition();
+    return BoxPoint(vx + s.x(), vy + s.y());
 }
 
 QPoint CLumvaneView::BoxPoint(int vx, int vy) const {
