@@ -125,6 +125,7 @@ int CLumvaneDoc::OnNewDocument() {
     }
     if (!CDocument::OnNewDocument()) return 0;
     InstallAnimation(images, width, height);
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
     return 1;
 }
 

@@ -115,6 +115,7 @@ int CLumvaneDoc::CreateAnimation(int width, int height) {
     NewAnimationImages images;
     if (!images.Allocate(width, height)) return 0;
     InstallAnimation(images, width, height);
+    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
     return 1;
 }
 
@@ -135,7 +136,6 @@ void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int he
     m_bClipValid = 0;
     m_bEraser = 0;
     m_bViewsReady = 0;
-    UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }
 
 void CLumvaneDoc::BuildCommandTable() {

@@ -213,7 +213,8 @@ class CLumvaneDoc : public QObject, public CDocument {
     void SyncUndoFlag() { m_bUndoValid = m_history.CanUndo() ? 1 : 0; }
     // Where Add Frame takes new frames from; frames hold the store they came from.
     std::shared_ptr<FrameStore> m_frameStore;
-    // Replaces the animation with one white frame of the given images (cannot fail).
+    // Replaces the animation with one white frame of the given images (cannot fail); the
+    // caller announces it.
     void InstallAnimation(NewAnimationImages& images, int width, int height);
     // Frees the pixels of slot index, or leaves them to a copy that still reads them; the
     // slot's mark is cleared.
