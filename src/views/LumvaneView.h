@@ -6,11 +6,13 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "document/UpdateHints.h"
+#include "raster/GrayImage.h"
 #include "framework/View.h"
 #include "views/ViewContext.h"
 
@@ -177,7 +179,12 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
         int onionCount = 0;
         int width = 0;
         int height = 0;
-        bool operator==(const DisplaySources&) const = default;
+        // The decoded frames the pointers are into, held while the sources are.
+        std::shared_ptr<const GrayImage> held[9];
+        bool operator==(const DisplaySources& o) const {
+            return shown == o.shown && std::equal(onion, onion + 8, o.onion) &&
+                   onionCount == o.onionCount && width == o.width && height == o.height;
+        }
     };
     DisplaySources SourcesOf(int index) const;
     // Composes the top-down rectangle [left, right) x [top, bottom) into an image of the

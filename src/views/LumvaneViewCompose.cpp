@@ -13,10 +13,12 @@
 
 namespace {
 
-bool FrameUsable(const CLumvaneDoc& doc, int index) {
-    if (index < 0 || index >= doc.m_nFrameCount || index >= CLumvaneDoc::kMaxFrames) return false;
-    const GrayImage& f = doc.m_frames[index];
-    return f.GetData() && f.GetWidth() == doc.m_nWidth && f.GetHeight() == doc.m_nHeight;
+// Frame index decoded, when it is there and of the animation's size.
+std::shared_ptr<const GrayImage> UsablePixels(const CLumvaneDoc& doc, int index) {
+    std::shared_ptr<const GrayImage> f = doc.FramePixels(index);
+    if (f && f->GetData() && f->GetWidth() == doc.m_nWidth && f->GetHeight() == doc.m_nHeight)
+        return f;
+    return nullptr;
 }
 
 bool OnionActive(const CLumvaneDoc& doc) {
@@ -37,19 +39,25 @@ std::uint32_t* DisplayRow(QImage& image, int y) {
 }  // namespace
 
 CLumvaneView::DisplaySources CLumvaneView::SourcesOf(int index) const {
-    static_assert(std::size(DisplaySources{}.onion) == CLumvaneDoc::kMaxOnionFrames);
+    static_assert(std::size(decltype(DisplaySources::onion){}) == CLumvaneDoc::kMaxOnionFrames);
     const CLumvaneDoc& doc = *GetDoc();
     DisplaySources s;
     s.width = doc.m_nWidth;
     s.height = doc.m_nHeight;
-    if (FrameUsable(doc, index)) s.shown = doc.m_frames[index].GetData();
+    int held = 0;
+    if (auto f = UsablePixels(doc, index)) {
+        s.shown = f->GetData();
+        s.held[held++] = std::move(f);
+    }
     if (m_liveSource && index == doc.m_nCurrentFrame)
         if (const unsigned char* live = m_liveSource()) s.shown = live;
     if (OnionActive(doc)) {
         const int n = std::min(doc.m_nOnionCount, CLumvaneDoc::kMaxOnionFrames);
         for (int k = 0; k < n; ++k)
-            if (FrameUsable(doc, doc.m_onionFrames[k]))
-                s.onion[s.onionCount++] = doc.m_frames[doc.m_onionFrames[k]].GetData();
+            if (auto f = UsablePixels(doc, doc.m_onionFrames[k])) {
+                s.onion[s.onionCount++] = f->GetData();
+                s.held[held++] = std::move(f);
+            }
     }
     return s;
 }
