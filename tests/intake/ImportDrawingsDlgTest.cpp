@@ -16,6 +16,7 @@
 #include "intake/ImportDrawingsDlg.h"
 #include "intake/ImportTestFiles.h"
 #include "raster/GrayImage.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 using namespace importtest;
@@ -55,8 +56,8 @@ class ImportWindow : public testing::Test {
         };
     }
     int Pixel(int frame, int x, int yTop) const {
-        const GrayImage& f = doc.m_frames[frame];
-        return f.GetData()[(f.GetHeight() - 1 - yTop) * f.GetWidth() + x];
+        const auto f = frames::Read(doc, frame);
+        return f->GetData()[(f->GetHeight() - 1 - yTop) * f->GetWidth() + x];
     }
 };
 
