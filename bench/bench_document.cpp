@@ -181,6 +181,7 @@ void BM_FrameEncode(benchmark::State& state) {
     CLumvaneDoc doc;
     GrayImage img;
     img.Create(1920, 1080);
+    img.Fill(255);
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> x(0, 1919), y(0, 1079);
     // about 3 % ink, as DrawLineArt makes it
