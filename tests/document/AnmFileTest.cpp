@@ -222,6 +222,48 @@ TEST(AnmFile, ReaderAcceptsAnySplitOfRunsFedInAnyPieces) {
     }
 }
 
+TEST(AnmFile, RunsTheWriterWouldNotHaveMadeAreKeptAsItWouldHaveMadeThem) {
+    // A 40 x 1 frame of 30 white and 10 black pixels, and what Save writes of it.
+    const QByteArray canonical = RunBytes(255, 30) + RunBytes(0, 10);
+    QByteArray alternating;
+    for (int i = 0; i < 40; ++i) alternating += RunBytes(i % 2 ? 0 : 255, 1);
+    QByteArray outgrown;
+    for (int i = 0; i < 9; ++i) outgrown += RunBytes(i % 2 ? 0 : 255, 1);
+    outgrown += RunBytes(0, 31);
+    struct Case {
+        const char* name;
+        QByteArray runs;
+        QByteArray saved;
+        bool keptAsRuns;
+    } cases[] = {
+        {"as written", canonical, canonical, true},
+        {"a run split in two", RunBytes(255, 10) + RunBytes(255, 20) + RunBytes(0, 10), canonical,
+         true},
+        {"a run of length 0 between", RunBytes(255, 30) + RunBytes(7, 0) + RunBytes(0, 10),
+         canonical, true},
+        {"a run of length 0 first", RunBytes(0, 0) + canonical, canonical, true},
+        {"runs longer than the pixels", alternating, alternating, false},
+        {"runs that outgrow the pixels half-way", outgrown, outgrown, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray head = Header(1, 0, 0, 40, 1, 0, 0, 9) + I32(40) + I32(1);
+        CLumvaneDoc doc;
+        Load(doc, head + c.runs + Brushes());
+        const CompactImage& frame = doc.m_frames[0];
+        EXPECT_EQ(frame.HasRuns(), c.keptAsRuns);
+        if (c.keptAsRuns) {
+            EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(frame.Data()),
+                                 static_cast<qsizetype>(frame.Bytes())),
+                      c.saved);
+        } else {
+            EXPECT_EQ(frame.Bytes(), 40u);
+        }
+        EXPECT_EQ(doc.Cache().Count(), 0);  // read without decoding
+        EXPECT_EQ(Store(doc).toHex(), (head + c.saved + Brushes()).toHex());
+    }
+}
+
 TEST(AnmFile, LoadTakesTheFileValuesAndResetsUndoAndCopy) {
     CommandHarness h;
     MakeAnimation(h.doc, 8, 3, {1, 2, 3});
