@@ -247,7 +247,13 @@ TEST(RecoveryWriter, FramesChangedWhileACopyIsWrittenComeInTheNext) {
     // holds encodings the document never changes.
     for (int f = 5; f >= 0; --f) {
         d.m_nCurrentFrame = f;
-        FillThroughDoor(d, 100 + f);
+        if (f % 2) {
+            ASSERT_EQ(d.BeginStroke(), 1);
+            d.StrokeLine(10, 10, 1000, 700, 255);
+            d.EndStroke();
+        } else {
+            FillThroughDoor(d, 100 + f);
+        }
     }
     d.m_nCurrentFrame = 0;
     // The last frame is written last: the stroke went to a new encoding.
