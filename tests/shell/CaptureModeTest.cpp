@@ -193,7 +193,7 @@ TEST_F(CaptureModeTest, KeysShootTakeBackAndEndThroughTheDocument) {
         ASSERT_EQ(doc->m_nFrameCount, 1 + static_cast<int>(c.shots.size()));
         EXPECT_EQ(doc->m_nCurrentFrame, static_cast<int>(c.shots.size()));
         for (std::size_t i = 0; i < c.shots.size(); ++i)
-            EXPECT_EQ(Pixels(doc->m_frames[i + 1]), Expected(dir.path(), c.shots[i]))
+            EXPECT_EQ(frames::Bytes(*doc, i + 1), Expected(dir.path(), c.shots[i]))
                 << "frame " << i + 1;
         // Every shot is one undo step; taken-back shots leave none.
         EXPECT_EQ(doc->History().Size(), c.shots.size());
@@ -209,7 +209,7 @@ TEST_F(CaptureModeTest, KeysShootTakeBackAndEndThroughTheDocument) {
 
 TEST_F(CaptureModeTest, LivePictureIsShownOverTheOnionFramesAndACommandEndsCapture) {
     UseVideo();
-    doc->m_frames[0].Fill(128);
+    frames::Fill(*doc, 0, 128);
     mode->OnCapture();
     ASSERT_TRUE(WaitFor(1));
     mode->Shoot();
@@ -220,8 +220,9 @@ TEST_F(CaptureModeTest, LivePictureIsShownOverTheOnionFramesAndACommandEndsCaptu
     ASSERT_TRUE(WaitFor(2));
     const QImage& shown = frame->DrawingView()->DisplayImage();
     std::vector<std::uint32_t> row(kW);
+    const std::shared_ptr<const GrayImage> onionFrame = frames::Read(*doc, 0);
     for (int y : {0, kH / 2, kH - 1}) {
-        const unsigned char* onion = doc->m_frames[0].GetData() + (kH - 1 - y) * kW;
+        const unsigned char* onion = onionFrame->GetData() + (kH - 1 - y) * kW;
         ComposeOnionRow(row.data(), mode->Shown().GetData() + (kH - 1 - y) * kW, &onion, 1, kW);
         EXPECT_EQ(std::memcmp(shown.constScanLine(y), row.data(), kW * 4), 0) << "row " << y;
     }
@@ -278,9 +279,11 @@ TEST_F(CaptureModeTest, ColouredPencilIsDroppedAsTheImportDropsIt) {
     options.dropColour = true;
     std::vector<GrayImage> frames;
     ASSERT_EQ(BuildFrames(plan, options, QSize(kW, kH), frames, nullptr).result, IMPORT_DONE);
-    EXPECT_EQ(Pixels(doc->m_frames[1]), Pixels(frames[0]));
+    const std::vector<unsigned char> shot = frames::Bytes(*doc, 1);
+    EXPECT_EQ(shot, Pixels(frames[0]));
     // The blue line is gone, the ring stays.
-    EXPECT_EQ(doc->m_frames[1].GetData()[(kH - 1 - 15) * kW + 40], 255);
+    ASSERT_EQ(shot.size(), static_cast<std::size_t>(kW) * kH);
+    EXPECT_EQ(shot[(kH - 1 - 15) * kW + 40], 255);
 }
 
 TEST_F(CaptureModeTest, AtFiveHundredFramesSpaceShootsNothingAndSaysWhy) {
@@ -340,7 +343,7 @@ TEST_F(CaptureModeTest, SourcesThatCannotStartOrStopMidwaySayWhy) {
                                                      "Input/output error. The frames shot so "
                                                      "far are kept.")));
     EXPECT_EQ(doc->m_nFrameCount, 3);
-    EXPECT_EQ(doc->m_frames[2].GetData()[0], 100);
+    EXPECT_EQ(frames::Read(*doc, 2)->GetData()[0], 100);
 }
 
 TEST(CaptureSettingsTest, DialogKeepsItsChoicesInTheCaptureSection) {
