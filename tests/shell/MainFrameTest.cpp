@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QWindow>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -204,6 +205,7 @@ TEST_F(MainFrameTest, EveryWriterGoesThroughTheDocument) {
         frames::Fill(*doc, 0, 128);  // so that clear, paste and redo change something
         doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
         doc->SetUndoDepth(10);
+        const std::vector<unsigned char> before = frames::Bytes(*doc, doc->m_nCurrentFrame);
         c.prepare();
         doc->SetModifiedFlag(false);
         const std::uint64_t version = doc->Mark(doc->m_nCurrentFrame).version;
@@ -215,7 +217,16 @@ TEST_F(MainFrameTest, EveryWriterGoesThroughTheDocument) {
         EXPECT_GT(doc->Mark(doc->m_nCurrentFrame).version, version);
         EXPECT_TRUE(c.undone ? doc->History().CanRedo() : doc->History().CanUndo());
         EXPECT_FALSE(doc->StrokeActive());
+        // The frame as stored, decoded here and not taken from the document's decoded frames:
+        // what those serve, and so what the pane shows, must be no older than the encoding.
+        GrayImage stored;
+        ASSERT_TRUE(doc->m_frames[doc->m_nCurrentFrame].Decode(stored));
         const std::shared_ptr<const GrayImage> shown = frames::Read(*doc, doc->m_nCurrentFrame);
+        ASSERT_EQ(shown->PixelCount(), stored.PixelCount());
+        EXPECT_EQ(std::memcmp(shown->GetData(), stored.GetData(), stored.PixelCount()), 0);
+        if (c.undone) {
+            EXPECT_EQ(frames::Bytes(*doc, doc->m_nCurrentFrame), before);
+        }
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 64; ++x)
                 ASSERT_EQ(qGray(view->DisplayImage().pixel(x, 31 - y)),

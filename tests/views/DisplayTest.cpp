@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -214,6 +216,80 @@ TEST_F(FlipKeys, OnionModeKeysToggleNeighbours) {
     ASSERT_EQ(doc.m_nOnionCount, 2);
     EXPECT_EQ(doc.m_onionFrames[0], 1);
     EXPECT_EQ(doc.m_onionFrames[1], 3);
+}
+
+// More frames than stay decoded: on the way to the last frame and back, every frame shown is
+// exactly its own, those decoded again after they left the cache too.
+TEST_F(ViewTest, NextAndPreviousShowEveryFrameOfALongAnimationExactly) {
+    constexpr int kFrames = 20;
+    MakeAnimation(16, 8, kFrames);
+    ASSERT_LT(doc.Cache().Capacity(), kFrames);
+    const auto value = [](int frame, int x, int y) { return (frame * 37 + x * 5 + y * 11) & 255; };
+    for (int i = 0; i < kFrames; ++i) {
+        frames::Edit f(doc, i);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                f->GetData()[y * 16 + x] = static_cast<unsigned char>(value(i, x, y));
+    }
+    ShowView(100, 100);
+    std::vector<int> path;
+    for (int i = 1; i < kFrames; ++i) path.push_back(i);
+    for (int i = kFrames - 2; i >= 0; --i) path.push_back(i);
+    for (int frame : path) {
+        const int id = frame > doc.m_nCurrentFrame ? ID_FRAMES_NEXTFRAME : ID_FRAMES_PREVFRAME;
+        ASSERT_TRUE(doc.OnCmdMsg(id, CmdPhase::Execute, nullptr));
+        ASSERT_EQ(doc.m_nCurrentFrame, frame);
+        int wrong = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const int v = value(frame, x, y);
+                wrong += Word(x, 7 - y) != qRgb(v, v, v);
+            }
+        EXPECT_EQ(wrong, 0) << "frame " << frame;
+        EXPECT_LE(doc.Cache().Count(), doc.Cache().Capacity());
+    }
+}
+
+// Frames so large that only three stay decoded, under eight onion frames: each of the nine
+// frames composed is its own. Onion frame k darkens only the rows y % 9 == k.
+TEST_F(ViewTest, EightOnionFramesComposeExactlyWhenFewerStayDecoded) {
+    constexpr int kW = 8192, kH = 8193;  // just over a quarter of the cache's budget
+    ASSERT_EQ(FrameCache::CapacityFor(kW, kH), 3);
+    MakeAnimation(kW, kH, 9);
+    const auto value = [](int frame, int y) {
+        if (frame == 0) return 150 + y % 101;
+        return y % 9 == frame ? 60 + 20 * frame : 255;
+    };
+    {
+        GrayImage f;
+        ASSERT_EQ(f.Create(kW, kH), 1);
+        for (int k = 0; k < 9; ++k) {
+            for (int y = 0; y < kH; ++y)
+                std::memset(f.GetData() + static_cast<std::size_t>(y) * kW, value(k, y), kW);
+            frames::Set(doc, k, f);
+        }
+    }
+    view = std::make_unique<TestView>(&doc);
+    doc.m_bViewsReady = 1;
+    doc.m_bOnionSkin = 1;
+    // Listed out of order, so that list order and frame order differ.
+    const int list[8] = {5, 1, 8, 2, 7, 3, 6, 4};
+    std::copy(list, list + 8, doc.m_onionFrames);
+    doc.m_nOnionCount = 8;
+    view->ComposeFrame(0);
+    EXPECT_EQ(doc.Cache().Capacity(), 3);
+    const QImage& image = view->DisplayImage();
+    ASSERT_EQ(image.size(), QSize(kW, kH));
+    int wrongRows = 0;
+    for (int y = 0; y < kH; ++y) {
+        const int shown = value(0, y);
+        int b = shown;
+        for (int k : list) b = b * value(k, y) / 255;
+        const QRgb expected = qRgb(b, b, shown);
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(kH - 1 - y));
+        wrongRows += std::count(row, row + kW, expected) != kW;
+    }
+    EXPECT_EQ(wrongRows, 0);
 }
 
 TEST_F(ViewTest, NinthOnionFrameIsRefused) {
