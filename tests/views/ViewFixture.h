@@ -51,11 +51,11 @@ class ViewTest : public ::testing::Test {
 
     void TearDown() override { view.reset(); }
 
-    // An animation of `frames` white frames; frame i + 1 is a fresh white frame.
-    void MakeAnimation(int width, int height, int frames = 1) {
+    // An animation of `count` white frames; frame i + 1 is a fresh white frame.
+    void MakeAnimation(int width, int height, int count = 1) {
         ASSERT_EQ(doc.CreateAnimation(width, height), 1);
-        for (int i = 1; i < frames; ++i) frames::Fill(doc, i, 255);
-        doc.m_nFrameCount = frames;
+        for (int i = 1; i < count; ++i) frames::Fill(doc, i, 255);
+        doc.m_nFrameCount = count;
     }
 
     // A shown view whose pane (viewport) is paneW x paneH, past its first paint.
