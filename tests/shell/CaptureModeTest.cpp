@@ -56,6 +56,13 @@ QString MakeVideo(const QString& dir) {
     return out;
 }
 
+// The pixels of an encoded frame; none when it cannot be decoded.
+std::vector<unsigned char> Pixels(const CompactImage& f) {
+    GrayImage pixels;
+    if (!f.Decode(pixels)) return {};
+    return {pixels.GetData(), pixels.GetData() + pixels.PixelCount()};
+}
+
 // What the frame of drawing k must hold: what Import Drawings makes of the same drawing.
 std::vector<unsigned char> Expected(const QString& dir, int k) {
     FramePlan plan;
@@ -63,13 +70,10 @@ std::vector<unsigned char> Expected(const QString& dir, int k) {
     if (!PlanFrames({QStringLiteral("%1/d%2.pgm").arg(dir).arg(k)}, false, 1, plan, error))
         return {};
     ImportOptions options;
-    std::vector<GrayImage> frames;
-    if (BuildFrames(plan, options, QSize(kW, kH), frames, nullptr).result != IMPORT_DONE) return {};
-    return {frames[0].GetData(), frames[0].GetData() + frames[0].PixelCount()};
-}
-
-std::vector<unsigned char> Pixels(const GrayImage& f) {
-    return {f.GetData(), f.GetData() + f.PixelCount()};
+    std::vector<CompactImage> encoded;
+    if (BuildFrames(plan, options, QSize(kW, kH), encoded, nullptr).result != IMPORT_DONE)
+        return {};
+    return Pixels(encoded[0]);
 }
 
 // Publishes a few plain pictures, then fails as an unplugged camera does.
@@ -277,10 +281,10 @@ TEST_F(CaptureModeTest, ColouredPencilIsDroppedAsTheImportDropsIt) {
     ASSERT_TRUE(PlanFrames({f.fileName()}, false, 1, plan, error));
     ImportOptions options;
     options.dropColour = true;
-    std::vector<GrayImage> frames;
-    ASSERT_EQ(BuildFrames(plan, options, QSize(kW, kH), frames, nullptr).result, IMPORT_DONE);
+    std::vector<CompactImage> encoded;
+    ASSERT_EQ(BuildFrames(plan, options, QSize(kW, kH), encoded, nullptr).result, IMPORT_DONE);
     const std::vector<unsigned char> shot = frames::Bytes(*doc, 1);
-    EXPECT_EQ(shot, Pixels(frames[0]));
+    EXPECT_EQ(shot, Pixels(encoded[0]));
     // The blue line is gone, the ring stays.
     ASSERT_EQ(shot.size(), static_cast<std::size_t>(kW) * kH);
     EXPECT_EQ(shot[(kH - 1 - 15) * kW + 40], 255);
