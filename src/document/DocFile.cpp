@@ -53,8 +53,8 @@ struct LoadedAnimation {
         // decoded frames kept besides them and the undo and copy images, checked against what
         // the process can really have: the allocation itself would succeed anyway and the first
         // touch get it killed.
-        const std::uint64_t pixels = ImageBytes(static_cast<std::uint64_t>(frameCount), width,
-                                                height);
+        const std::uint64_t pixels =
+            ImageBytes(static_cast<std::uint64_t>(frameCount), width, height);
         const std::uint64_t stored =
             left < 0 ? pixels : std::min(pixels, static_cast<std::uint64_t>(left));
         const int decoded = std::min(frameCount, FrameCache::CapacityFor(width, height));
@@ -82,7 +82,8 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         anm::StoreHeader(ar, {m_nFrameCount, m_nCurrentFrame, m_bEraser, m_nWidth, m_nHeight,
                               m_nDrawBrush, m_nEraseBrush});
-        CommitWork();
+        // A frame whose latest change cannot be encoded must not be saved as it was before.
+        if (!CommitWork()) throw CArchiveException(CArchiveException::noMemory);
         anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
         for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, anm::BrushRecordOf(b));
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);

@@ -9,7 +9,8 @@ int FrameCache::CapacityFor(int width, int height) {
     const std::size_t bytes =
         std::max<std::size_t>(1, static_cast<std::size_t>(std::max(width, 0)) *
                                      static_cast<std::size_t>(std::max(height, 0)));
-    return static_cast<int>(std::clamp<std::size_t>(kBudget / bytes, 3, 16));
+    const std::size_t least = kOnionFrames * bytes <= kOnionBudget ? kOnionFrames : 3;
+    return static_cast<int>(std::clamp<std::size_t>(kBudget / bytes, least, 16));
 }
 
 void FrameCache::SetFrameSize(int width, int height) {
@@ -27,13 +28,12 @@ int FrameCache::Find(const CompactImage& frame) const {
 std::shared_ptr<GrayImage> FrameCache::Buffer(int width, int height) {
     if (static_cast<int>(m_entries.size()) >= m_nCapacity) {
         // The least recently used entry goes; its buffer is used again when no one reads it.
-        auto oldest = std::min_element(
-            m_entries.begin(), m_entries.end(),
-            [](const Entry& a, const Entry& b) { return a.used < b.used; });
+        auto oldest =
+            std::min_element(m_entries.begin(), m_entries.end(),
+                             [](const Entry& a, const Entry& b) { return a.used < b.used; });
         std::shared_ptr<GrayImage> pixels = std::move(oldest->pixels);
         m_entries.erase(oldest);
-        if (pixels.use_count() == 1 && pixels->GetWidth() == width &&
-            pixels->GetHeight() == height)
+        if (pixels.use_count() == 1 && pixels->GetWidth() == width && pixels->GetHeight() == height)
             return pixels;
     }
     try {
@@ -73,7 +73,8 @@ std::shared_ptr<GrayImage> FrameCache::Take(const CompactImage& frame) {
     std::lock_guard<std::mutex> lock(m_mutex);
     const int at = Find(frame);
     if (at >= 0) {
-        std::shared_ptr<GrayImage> pixels = std::move(m_entries[static_cast<std::size_t>(at)].pixels);
+        std::shared_ptr<GrayImage> pixels =
+            std::move(m_entries[static_cast<std::size_t>(at)].pixels);
         m_entries.erase(m_entries.begin() + at);
         if (pixels.use_count() == 1) return pixels;
         // Someone still reads these pixels as they are: the writer gets its own.
@@ -92,9 +93,9 @@ void FrameCache::Put(const CompactImage& frame, std::shared_ptr<GrayImage> pixel
     std::lock_guard<std::mutex> lock(m_mutex);
     if (Find(frame) >= 0) return;
     while (static_cast<int>(m_entries.size()) >= m_nCapacity) {
-        auto oldest = std::min_element(
-            m_entries.begin(), m_entries.end(),
-            [](const Entry& a, const Entry& b) { return a.used < b.used; });
+        auto oldest =
+            std::min_element(m_entries.begin(), m_entries.end(),
+                             [](const Entry& a, const Entry& b) { return a.used < b.used; });
         m_entries.erase(oldest);
     }
     Insert(frame, std::move(pixels));

@@ -16,9 +16,13 @@
 
 class FrameCache {
   public:
-    // Frames of width x height it keeps at most: sixteen, or fewer within kBudget, at least three.
+    // Frames of width x height it keeps at most: sixteen, or fewer within kBudget; at least a
+    // frame with eight onion frames and the next one while they fit in kOnionBudget (else
+    // three), so that drawing and playing over onion skin decode nothing again.
     static int CapacityFor(int width, int height);
     static constexpr std::size_t kBudget = std::size_t{256} << 20;
+    static constexpr std::size_t kOnionBudget = std::size_t{512} << 20;
+    static constexpr int kOnionFrames = 10;
 
     void SetFrameSize(int width, int height);
     int Capacity() const { return m_nCapacity; }

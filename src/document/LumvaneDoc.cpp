@@ -37,7 +37,9 @@ std::shared_ptr<const GrayImage> CLumvaneDoc::FramePixels(int index) const {
 }
 
 const CompactImage& CLumvaneDoc::StoredFrame(int index) {
-    if (m_work && m_nWorkId != 0 && m_marks[index].id == m_nWorkId) CommitWork();
+    static const CompactImage kNone;
+    if (m_work && m_nWorkId != 0 && m_marks[index].id == m_nWorkId && !CommitWork())
+        return kNone;  // its encoding is behind its pixels
     return m_frames[index];
 }
 
@@ -58,18 +60,19 @@ GrayImage* CLumvaneDoc::Work(int index) {
     return m_work.get();
 }
 
-void CLumvaneDoc::CommitWork() {
-    if (!m_work) return;
+bool CLumvaneDoc::CommitWork() {
+    if (!m_work) return true;
     const int index = IndexOfFrame(m_nWorkId);
     if (index >= 0) {
         CompactImage encoded = CompactImage::Encode(*m_work);
         // Without memory even for the runs the frame stays open and is encoded later.
-        if (encoded.Empty()) return;
+        if (encoded.Empty()) return false;
         m_frames[index] = std::move(encoded);
         m_cache.Put(m_frames[index], std::move(m_work));
     }
     m_work.reset();
     m_nWorkId = 0;
+    return true;
 }
 
 void CLumvaneDoc::SetStrokeActive(bool active) {

@@ -8,8 +8,8 @@
 
 #include "document/DecodedSound.h"
 #include "document/DocCommandIds.h"
-#include "document/FrameMark.h"
 #include "document/FrameCache.h"
+#include "document/FrameMark.h"
 #include "document/UndoHistory.h"
 #include "document/UpdateHints.h"
 #include "document/WaveOut.h"
@@ -131,7 +131,8 @@ class CLumvaneDoc : public QObject, public CDocument {
     // decoded); null outside the animation or without memory. A frame in the middle of a change
     // is served as it is now.
     std::shared_ptr<const GrayImage> FramePixels(int index) const;
-    // Frame index as it is kept, a change in progress encoded first (Save, copies, export).
+    // Frame index as it is kept, a change in progress encoded first (Save, copies, export);
+    // empty when that change cannot be encoded for lack of memory.
     const CompactImage& StoredFrame(int index);
     // Bytes of the frames as kept, and of the decoded frames kept besides.
     std::size_t StoredBytes() const;
@@ -208,8 +209,9 @@ class CLumvaneDoc : public QObject, public CDocument {
     // The decoded pixels of frame index, to be written; the frame is encoded again by
     // CommitWork. Null without memory.
     GrayImage* Work(int index);
-    // Encodes the frame being changed and keeps its pixels with the decoded frames.
-    void CommitWork();
+    // Encodes the frame being changed and keeps its pixels with the decoded frames; false
+    // (the frame still open) without memory.
+    bool CommitWork();
     void SetStrokeActive(bool active);
     std::uint64_t FrameId(int index);
     // Slot of the frame with that id, or -1.

@@ -397,6 +397,7 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
             continue;
         }
         f.image = doc.StoredFrame(i);
+        if (f.image.Empty()) return Result::InStroke;  // a change not yet encoded: later
     }
     d->haveLast = true;
     d->lastChange = doc.ChangeCount();

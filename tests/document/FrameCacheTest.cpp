@@ -18,12 +18,12 @@ CompactImage Frame(int value, int width = 8, int height = 2) {
 
 }  // namespace
 
-TEST(FrameCache, CapacityIsSixteenFramesOrWhatFitsIn256MegabytesButAtLeastThree) {
+TEST(FrameCache, CapacityIsSixteenFramesOrWhatFitsIn256MegabytesButTenWhileTheyFitIn512) {
     struct Case {
         int width, height, capacity;
     } cases[] = {
-        {1028, 768, 16},   {4096, 2160, 16}, {8192, 4096, 8}, {8192, 8192, 4},
-        {10004, 10000, 3}, {1, 1, 16},       {0, 0, 16},
+        {1028, 768, 16}, {4096, 2160, 16}, {6000, 5000, 10},  {8192, 4096, 10}, {7328, 7326, 10},
+        {7328, 7327, 4}, {8192, 8192, 4},  {10004, 10000, 3}, {1, 1, 16},       {0, 0, 16},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FrameCache::CapacityFor(c.width, c.height), c.capacity)
