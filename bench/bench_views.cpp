@@ -161,6 +161,23 @@ void BM_PaintFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintFrame)->Arg(0)->Arg(8)->Unit(benchmark::kMicrosecond);
 
+// Next Frame through 40 frames of noise, more than stay decoded, so each step decodes the frame
+// it shows (kept as plain pixels, the dearest case), composes it and repaints the pane.
+void BM_NextFrame(benchmark::State& state) {
+    auto doc = MakeDoc(1028, 768, 40);
+    CLumvaneView view(doc.get());
+    ShowView(view);
+    for (auto _ : state) {
+        if (doc->m_nCurrentFrame == doc->m_nFrameCount - 1)
+            doc->OnFirstFrame();
+        else
+            doc->OnNextFrame();
+        view.viewport()->repaint();
+    }
+    state.counters["decoded_kept"] = doc->Cache().Count();
+}
+BENCHMARK(BM_NextFrame)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

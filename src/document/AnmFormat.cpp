@@ -119,6 +119,7 @@ class RecordReader {
         if (!m_pixels.empty()) {
             image = CompactImage::FromPixels(std::move(m_pixels), width, height);
         } else if (m_canonical) {
+            m_runs.shrink_to_fit();  // kept for the session: no room left over from growing
             image = CompactImage::FromRuns(std::move(m_runs), width, height);
         } else {
             std::vector<unsigned char> pixels(m_total);

@@ -43,12 +43,6 @@ const CompactImage& CLumvaneDoc::StoredFrame(int index) {
     return m_frames[index];
 }
 
-std::size_t CLumvaneDoc::StoredBytes() const {
-    std::size_t bytes = m_cache.Bytes();
-    for (int i = 0; i < m_nFrameCount && i < kMaxFrames; ++i) bytes += m_frames[i].Bytes();
-    return bytes;
-}
-
 GrayImage* CLumvaneDoc::Work(int index) {
     if (index < 0 || index >= m_nFrameCount) return nullptr;
     const std::uint64_t id = FrameId(index);

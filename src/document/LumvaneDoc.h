@@ -134,8 +134,6 @@ class CLumvaneDoc : public QObject, public CDocument {
     // Frame index as it is kept, a change in progress encoded first (Save, copies, export);
     // empty when that change cannot be encoded for lack of memory.
     const CompactImage& StoredFrame(int index);
-    // Bytes of the frames as kept, and of the decoded frames kept besides.
-    std::size_t StoredBytes() const;
     const FrameCache& Cache() const { return m_cache; }
 
     // Makes a fresh animation of one white frame (steps after the New Animation dialog):

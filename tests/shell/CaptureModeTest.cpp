@@ -189,7 +189,9 @@ TEST_F(CaptureModeTest, KeysShootTakeBackAndEndThroughTheDocument) {
                   QStringLiteral("Capturing from drawings.mkv: Space shoots, Escape ends"));
         for (const Step& s : c.steps) {
             if (s.drawing >= 0) {
-                ASSERT_TRUE(WaitFor(s.drawing));
+                ASSERT_TRUE(WaitFor(s.drawing))
+                    << "capturing " << mode->IsCapturing() << ", shown " << mode->ShownNumber()
+                    << ", messages " << ui.Texts().join('|').toStdString();
             }
             Key(s.key);
         }
