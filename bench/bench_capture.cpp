@@ -11,6 +11,7 @@
 #include "intake/CameraCapture.h"
 #include "shell/CaptureMode.h"
 #include "shell/MainFrame.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
@@ -64,9 +65,9 @@ void BM_CaptureWindowThreadPerPicture(benchmark::State& state) {
     doc->CreateAnimation(kW, kH);
     std::mt19937 rng(7);
     for (int i = 1; i < 5; ++i) {
-        doc->m_frames[i].Create(kW, kH);
-        for (std::size_t k = 0; k < doc->m_frames[i].PixelCount(); ++k)
-            doc->m_frames[i].GetData()[k] = static_cast<unsigned char>(rng());
+        frames::Edit f(*doc, i);
+        for (std::size_t k = 0; k < f->PixelCount(); ++k)
+            f->GetData()[k] = static_cast<unsigned char>(rng());
     }
     doc->m_nFrameCount = 5;
     doc->m_nCurrentFrame = 4;

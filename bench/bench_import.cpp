@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "intake/ImageImport.h"
-#include "raster/GrayImage.h"
+#include "raster/CompactImage.h"
 #include "support/ScanMaker.h"
 
 namespace {
@@ -82,7 +82,7 @@ void Import(benchmark::State& state, bool pegs) {
         FramePlan plan;
         QString error;
         if (!PlanFrames(files, false, kScans, plan, error)) state.SkipWithError("plan failed");
-        std::vector<GrayImage> frames;
+        std::vector<CompactImage> frames;
         const ImportOutcome out = BuildFrames(plan, options, QSize(1024, 768), frames, {});
         if (out.result != IMPORT_DONE) state.SkipWithError("import failed");
         if (pegs && !out.unregistered.isEmpty()) state.SkipWithError("holes not found");

@@ -19,6 +19,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "document/RecoveryCopy.h"
+#include "support/FrameAccess.h"
 
 namespace {
 
@@ -47,13 +48,15 @@ CLumvaneDoc& Doc() {
     doc->CreateAnimation(kWidth, kHeight);
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> x(0, kWidth - 1), y(0, kHeight - 1), brush(1, 3);
+    GrayImage img;
+    img.Create(kWidth, kHeight);
     for (int f = 0; f < kFrames; ++f) {
         if (f > 0) doc->OnAddFrame();
-        GrayImage& img = doc->CurrentFrame();
         if (f >= 25) {
-            std::memcpy(img.GetData(), doc->m_frames[f % 25].GetData(), img.PixelCount());
+            doc->m_frames[f] = doc->m_frames[f % 25];
             continue;
         }
+        img.Fill(255);
         const std::size_t target = img.PixelCount() * 3 / 100;
         for (std::size_t ink = 0; ink < target;) {
             for (int s = 0; s < 10; ++s)
@@ -62,6 +65,7 @@ CLumvaneDoc& Doc() {
                                                          img.GetData() + img.PixelCount(),
                                                          [](unsigned char v) { return v != 255; }));
         }
+        frames::Set(*doc, f, img);
     }
     return *doc;
 }

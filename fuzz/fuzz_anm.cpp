@@ -34,7 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     const std::size_t pixels =
         static_cast<std::size_t>(doc.m_nWidth) * static_cast<std::size_t>(doc.m_nHeight);
-    for (int i = 0; i < doc.m_nFrameCount; ++i)
+    GrayImage decoded;
+    for (int i = 0; i < doc.m_nFrameCount; ++i) {
         if (doc.m_frames[i].PixelCount() != pixels) __builtin_trap();
+        // Every kept encoding decodes within the frame.
+        if (!doc.m_frames[i].Decode(decoded)) __builtin_trap();
+    }
     return 0;
 }

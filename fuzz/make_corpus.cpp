@@ -6,6 +6,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "support/ScriptedUi.h"
+#include "support/FrameAccess.h"
 
 namespace {
 bool Save(CLumvaneDoc& doc, const QString& dir, const char* name) {
@@ -30,10 +31,10 @@ int main(int argc, char** argv) {
     lines.CreateAnimation(64, 48);
     for (int f = 0; f < 3; ++f) {
         if (f > 0) lines.OnAddFrame();
-        GrayImage& img = lines.CurrentFrame();
-        img.DrawLine(lines.m_brushes[f + 1], 3, 4 + f * 5, 60, 40 - f * 3, 0, 255);
-        img.DrawLine(lines.m_brushes[6], 10, 40, 30 + f * 8, 8, 0, 180);
-        img.DrawStamp(lines.m_brushes[9], 40, 20, 1, 255);
+        frames::Edit img(lines, f);
+        img->DrawLine(lines.m_brushes[f + 1], 3, 4 + f * 5, 60, 40 - f * 3, 0, 255);
+        img->DrawLine(lines.m_brushes[6], 10, 40, 30 + f * 8, 8, 0, 180);
+        img->DrawStamp(lines.m_brushes[9], 40, 20, 1, 255);
     }
     lines.m_nCurrentFrame = 1;
     lines.m_bEraser = 1;
@@ -45,17 +46,21 @@ int main(int argc, char** argv) {
     // Alternating pixels: the writer's worst case, one run per pixel.
     CLumvaneDoc alt;
     alt.CreateAnimation(20, 12);
-    for (std::size_t i = 0; i < alt.CurrentFrame().PixelCount(); ++i)
-        alt.CurrentFrame().GetData()[i] = (i % 2) ? 0 : 255;
+    {
+        frames::Edit img(alt, 0);
+        for (std::size_t i = 0; i < img->PixelCount(); ++i) img->GetData()[i] = (i % 2) ? 0 : 255;
+    }
     if (!Save(alt, dir, "seed_alternating.anm")) return 1;
 
     // Two frames of gradients: runs of every value, rows joined by runs.
     CLumvaneDoc grad;
     grad.CreateAnimation(40, 30);
     grad.OnAddFrame();
-    for (int f = 0; f < 2; ++f)
-        for (std::size_t i = 0; i < grad.m_frames[f].PixelCount(); ++i)
-            grad.m_frames[f].GetData()[i] = static_cast<unsigned char>((i / (3 + f)) & 0xFF);
+    for (int f = 0; f < 2; ++f) {
+        frames::Edit img(grad, f);
+        for (std::size_t i = 0; i < img->PixelCount(); ++i)
+            img->GetData()[i] = static_cast<unsigned char>((i / (3 + f)) & 0xFF);
+    }
     if (!Save(grad, dir, "seed_gradient.anm")) return 1;
 
     // Many small frames.
@@ -63,7 +68,7 @@ int main(int argc, char** argv) {
     many.CreateAnimation(4, 2);
     for (int f = 1; f < 40; ++f) {
         many.OnAddFrame();
-        many.CurrentFrame().Fill(f * 6);
+        frames::Fill(many, f, f * 6);
     }
     if (!Save(many, dir, "seed_many_frames.anm")) return 1;
     return 0;

@@ -4,12 +4,10 @@
 // records (BrushStamp size and hardness), read and written through CArchive.
 
 #include <cstdint>
-#include <memory>
-
 class CArchive;
+class CompactImage;
 class GrayImage;
 class BrushStamp;
-class PixelAllocator;
 
 namespace anm {
 
@@ -41,16 +39,16 @@ void StoreHeader(CArchive& ar, const FileHeader& header);
 void StoreFrameRecord(CArchive& ar, const GrayImage& image);
 // The same for width x height pixels held elsewhere.
 void StoreFrameRecord(CArchive& ar, const unsigned char* pixels, int width, int height);
-// Writes count frame records, the same bytes as StoreFrameRecord for each in turn; frames of
-// a few megabytes are encoded on all cores.
+// The record of a frame held compactly: its runs as they are, without encoding again.
+void StoreFrameRecord(CArchive& ar, const CompactImage& image);
+// Writes count frame records, the same bytes as StoreFrameRecord for each in turn.
 void StoreFrameRecords(CArchive& ar, const GrayImage* frames, int count);
-// Reads count frame records into frames[0 .. count - 1], each of which then holds width x
-// height pixels from allocator (the heap when null). The records are parsed here and their
-// runs decoded on all cores. Throws badFormat when a record's size differs or its runs pass
-// its end, endOfFile when the data ends inside one, noMemory when pixels cannot be allocated;
-// the frames are changed even then.
-void LoadFrameRecords(CArchive& ar, GrayImage* frames, int count, int width, int height,
-                      const std::shared_ptr<PixelAllocator>& allocator);
+void StoreFrameRecords(CArchive& ar, const CompactImage* frames, int count);
+// Reads a frame record of width x height pixels without decoding it. Throws badFormat when
+// its size differs or its runs do not add up to its size, endOfFile when the data ends inside
+// it, noMemory when it cannot be held.
+CompactImage LoadFrameRecord(CArchive& ar, int width, int height);
+void LoadFrameRecords(CArchive& ar, CompactImage* frames, int count, int width, int height);
 // The smallest file tail that can hold count frame records of width x height pixels and the
 // brush records: every frame needs at least one run per kMaxRunLength pixels.
 std::uint64_t LeastBytesForFrames(int count, int width, int height);

@@ -10,10 +10,10 @@ namespace {
 bool BuffersUsable(const CLumvaneDoc& doc) {
     if (doc.m_nWidth <= 0 || doc.m_nHeight <= 0) return false;
     if (doc.m_nCurrentFrame < 0 || doc.m_nCurrentFrame >= doc.m_nFrameCount) return false;
-    const GrayImage& frame = doc.m_frames[doc.m_nCurrentFrame];
+    const CompactImage& frame = doc.m_frames[doc.m_nCurrentFrame];
     const std::size_t pixels =
         static_cast<std::size_t>(doc.m_nWidth) * static_cast<std::size_t>(doc.m_nHeight);
-    return frame.GetData() && frame.PixelCount() == pixels && doc.m_clipImage.GetData() &&
+    return !frame.Empty() && frame.PixelCount() == pixels && doc.m_clipImage.GetData() &&
            doc.m_clipImage.PixelCount() >= pixels;
 }
 
@@ -79,7 +79,9 @@ void CLumvaneDoc::OnCopy() {
     if (!BuffersUsable(*this)) return;
     const int w = m_nWidth;
     const int h = m_nHeight;
-    const unsigned char* frame = CurrentFrame().GetData();
+    const std::shared_ptr<const GrayImage> pixels = CurrentFrame();
+    if (!pixels) return;
+    const unsigned char* frame = pixels->GetData();
     unsigned char* clip = m_clipImage.GetData();
     if (!m_bBoxSelect) {
         std::copy(frame, frame + static_cast<std::size_t>(w) * h, clip);

@@ -33,8 +33,18 @@ LRect TopDown(const PixelRect& r, int height) {
     return {r.x, height - r.y - r.h, r.x + r.w, height - r.y};
 }
 
-bool Usable(const GrayImage& image, int width, int height) {
-    return image.GetData() && image.GetWidth() == width && image.GetHeight() == height;
+bool Usable(const CompactImage& image, int width, int height) {
+    return !image.Empty() && image.Width() == width && image.Height() == height;
+}
+
+// The frames encoded, or none when memory runs out.
+std::vector<CompactImage> EncodeAll(const std::vector<GrayImage>& frames) {
+    std::vector<CompactImage> encoded;
+    for (const GrayImage& f : frames) {
+        encoded.push_back(CompactImage::Encode(f));
+        if (encoded.back().Empty()) return {};
+    }
+    return encoded;
 }
 
 }  // namespace
@@ -64,9 +74,9 @@ void CLumvaneDoc::SaveUndo() {
     m_history.Push(std::move(step));
     SyncUndoFlag();
     FrameWillChange(m_nCurrentFrame);
-    const GrayImage& cur = m_frames[m_nCurrentFrame];
-    if (cur.GetData() && m_undoImage.GetData() && cur.PixelCount() == m_undoImage.PixelCount())
-        std::memcpy(m_undoImage.GetData(), cur.GetData(), cur.PixelCount());
+    const GrayImage* cur = Work(m_nCurrentFrame);
+    if (cur && m_undoImage.GetData() && cur->PixelCount() == m_undoImage.PixelCount())
+        std::memcpy(m_undoImage.GetData(), cur->GetData(), cur->PixelCount());
     SetModifiedFlag(true);
 }
 
@@ -74,14 +84,15 @@ void CLumvaneDoc::CloseUndoStep(const PixelRect& changed) {
     if (!m_history.CanUndo()) return;
     UndoStep& step = m_history.Newest();
     const int index = IndexOfFrame(step.frameId);
-    if (index < 0 || !m_undoImage.GetData()) return;
+    const GrayImage* frame = index >= 0 ? Work(index) : nullptr;
+    if (!frame || !m_undoImage.GetData()) return;
     step.before = EncodedRect::Encode(m_undoImage.GetData(), m_nWidth, changed);
-    step.after = EncodedRect::Encode(m_frames[index].GetData(), m_nWidth, changed);
+    step.after = EncodedRect::Encode(frame->GetData(), m_nWidth, changed);
     m_history.Recount();
 }
 
 int CLumvaneDoc::BeginStroke() {
-    if (m_nFrameCount <= 0 || !CurrentFrame().GetData()) return 0;
+    if (m_nFrameCount <= 0 || !Work(m_nCurrentFrame)) return 0;
     if (m_bStrokeActive) EndStroke();
     SaveUndo();
     m_nStrokeFrameId = m_marks[m_nCurrentFrame].id;
@@ -92,8 +103,10 @@ int CLumvaneDoc::BeginStroke() {
 
 void CLumvaneDoc::StrokeDab(int x, int y, int pressure) {
     if (!m_bStrokeActive) return;
+    GrayImage* frame = Work(m_nCurrentFrame);
+    if (!frame) return;
     const BrushStamp& stamp = ActiveBrush();
-    CurrentFrame().DrawStamp(stamp, x, m_nHeight - y, m_bEraser, pressure);
+    frame->DrawStamp(stamp, x, m_nHeight - y, m_bEraser, pressure);
     const int s = stamp.GetSize();
     m_strokeRect =
         Union(m_strokeRect, StoredRect({x - s, y - s, x + s, y + s}, m_nWidth, m_nHeight));
@@ -106,8 +119,10 @@ void CLumvaneDoc::StrokeLine(int x0, int y0, int x1, int y1, int pressure) {
         EndStroke();
         if (!BeginStroke()) return;
     }
+    GrayImage* frame = Work(m_nCurrentFrame);
+    if (!frame) return;
     const BrushStamp& stamp = ActiveBrush();
-    CurrentFrame().DrawLine(stamp, x0, m_nHeight - y0, x1, m_nHeight - y1, m_bEraser, pressure);
+    frame->DrawLine(stamp, x0, m_nHeight - y0, x1, m_nHeight - y1, m_bEraser, pressure);
     const int s = stamp.GetSize();
     const LRect r = {std::min(x0, x1) - s, std::min(y0, y1) - s, std::max(x0, x1) + s,
                      std::max(y0, y1) + s};
@@ -118,25 +133,34 @@ void CLumvaneDoc::StrokeLine(int x0, int y0, int x1, int y1, int pressure) {
 void CLumvaneDoc::EndStroke() {
     if (!m_bStrokeActive) return;
     CloseUndoStep(m_strokeRect);
+    CommitWork();
     m_strokeRect = {};
     SetStrokeActive(false);
 }
 
 void CLumvaneDoc::ChangePixels(const LRect& rect, const std::function<void(GrayImage&)>& write) {
     if (m_bStrokeActive) EndStroke();
+    GrayImage* frame = Work(m_nCurrentFrame);
+    if (!frame) {
+        AfxMessageBox(QStringLiteral("Not enough memory to change the frame."));
+        return;
+    }
     SaveUndo();
-    write(CurrentFrame());
+    write(*frame);
     const PixelRect changed = StoredRect(rect, m_nWidth, m_nHeight);
     CloseUndoStep(changed);
+    CommitWork();
     emit FrameRectChanged(m_nCurrentFrame, rect);
     UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
 }
 
 void CLumvaneDoc::RestorePixels(std::uint64_t frameId, const EncodedRect& pixels) {
     const int index = IndexOfFrame(frameId);
-    if (index < 0) return;
+    GrayImage* frame = index >= 0 ? Work(index) : nullptr;
+    if (!frame) return;
     FrameWillChange(index);
-    pixels.Decode(m_frames[index].GetData(), m_nWidth);
+    pixels.Decode(frame->GetData(), m_nWidth);
+    CommitWork();
     MakeCurrent(index);
     emit FrameRectChanged(index, TopDown(pixels.Rect(), m_nHeight));
 }
@@ -185,13 +209,21 @@ void CLumvaneDoc::OnEditRedo() {
 }
 
 int CLumvaneDoc::InsertFrames(int after, std::vector<GrayImage>& frames) {
+    std::vector<CompactImage> encoded = EncodeAll(frames);
+    if (encoded.size() != frames.size() || !InsertFrames(after, encoded)) return 0;
+    frames.clear();
+    return 1;
+}
+
+int CLumvaneDoc::InsertFrames(int after, std::vector<CompactImage>& frames) {
     const int k = static_cast<int>(frames.size());
     if (m_nFrameCount <= 0 || k == 0 || after < -1 || after >= m_nFrameCount ||
         m_nFrameCount + k > kMaxFrames)
         return 0;
-    for (const GrayImage& f : frames)
+    for (const CompactImage& f : frames)
         if (!Usable(f, m_nWidth, m_nHeight)) return 0;
     if (m_bStrokeActive) EndStroke();
+    CommitWork();
     const int n = m_nFrameCount;
     // The frames after the insertion point move up by k, top down.
     for (int i = n - 1; i > after; --i) SwapSlots(i, i + k);
@@ -199,7 +231,7 @@ int CLumvaneDoc::InsertFrames(int after, std::vector<GrayImage>& frames) {
     step.kind = UndoStep::Kind::Insert;
     step.afterId = after >= 0 ? FrameId(after) : 0;
     for (int j = 0; j < k; ++j) {
-        m_frames[after + 1 + j].Swap(frames[j]);
+        m_frames[after + 1 + j] = std::move(frames[j]);
         NewMark(after + 1 + j);
         step.insertedIds.push_back(m_marks[after + 1 + j].id);
     }
@@ -237,8 +269,7 @@ void CLumvaneDoc::UndoInsert(UndoStep& step) {
     for (std::uint64_t id : step.insertedIds) {
         const int index = IndexOfFrame(id);
         if (index < 0) continue;
-        step.inserted.push_back(
-            EncodedRect::Encode(m_frames[index].GetData(), m_nWidth, {0, 0, m_nWidth, m_nHeight}));
+        step.inserted.push_back(StoredFrame(index));
         ReleaseFrame(index);
         for (int i = index; i < m_nFrameCount - 1; ++i) SwapSlots(i, i + 1);
         --m_nFrameCount;
@@ -251,39 +282,37 @@ void CLumvaneDoc::UndoInsert(UndoStep& step) {
 bool CLumvaneDoc::RedoInsert(UndoStep& step) {
     const int k = static_cast<int>(step.inserted.size());
     if (k == 0 || m_nFrameCount + k > kMaxFrames) return false;
-    std::vector<GrayImage> frames(static_cast<std::size_t>(k));
-    const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, m_nWidth, m_nHeight);
-    for (int j = 0; j < k; ++j) {
-        if (!store || !frames[j].Create(m_nWidth, m_nHeight, store)) {
-            AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
-            return false;
-        }
-        step.inserted[j].Decode(frames[j].GetData(), m_nWidth);
-    }
+    CommitWork();
     int after = step.afterId ? IndexOfFrame(step.afterId) : -1;
     if (step.afterId && after < 0) after = m_nCurrentFrame;
     const int n = m_nFrameCount;
     for (int i = n - 1; i > after; --i) SwapSlots(i, i + k);
     for (int j = 0; j < k; ++j) {
-        m_frames[after + 1 + j].Swap(frames[j]);
+        m_frames[after + 1 + j] = std::move(step.inserted[j]);
         NewMark(after + 1 + j);
         // Later steps know the frames by their old ids.
         m_marks[after + 1 + j].id = step.insertedIds[j];
     }
     step.inserted.clear();
     m_history.Recount();
-    m_frameStore = store;
     m_nFrameCount = n + k;
     ShowNewFrameList(after + k);
     return true;
 }
 
 int CLumvaneDoc::ReplaceWithFrames(std::vector<GrayImage>& frames) {
+    std::vector<CompactImage> encoded = EncodeAll(frames);
+    if (encoded.size() != frames.size() || !ReplaceWithFrames(encoded)) return 0;
+    frames.clear();
+    return 1;
+}
+
+int CLumvaneDoc::ReplaceWithFrames(std::vector<CompactImage>& frames) {
     const int k = static_cast<int>(frames.size());
     if (k == 0 || k > kMaxFrames) return 0;
-    const int width = frames[0].GetWidth();
-    const int height = frames[0].GetHeight();
-    for (const GrayImage& f : frames)
+    const int width = frames[0].Width();
+    const int height = frames[0].Height();
+    for (const CompactImage& f : frames)
         if (!Usable(f, width, height)) return 0;
     NewAnimationImages images;
     if (!images.Allocate(width, height)) return 0;
@@ -292,7 +321,7 @@ int CLumvaneDoc::ReplaceWithFrames(std::vector<GrayImage>& frames) {
     SetTitle(DefaultTitle());
     InstallAnimation(images, width, height);
     for (int j = 0; j < k; ++j) {
-        m_frames[j].Swap(frames[j]);
+        m_frames[j] = std::move(frames[j]);
         NewMark(j);
     }
     frames.clear();

@@ -1,7 +1,9 @@
 // Reading and writing .anm files, New and Revert To Saved.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "document/AnmFormat.h"
 #include "document/LumvaneDoc.h"
@@ -25,8 +27,7 @@ struct LoadedAnimation {
     std::int32_t eraser = 0;
     std::int32_t drawBrush = 0;
     std::int32_t eraseBrush = 0;
-    std::shared_ptr<FrameStore> store;
-    std::unique_ptr<GrayImage[]> frames;
+    std::vector<CompactImage> frames;
     GrayImage undo;
     GrayImage clip;
     anm::BrushRecord brushes[CLumvaneDoc::kBrushCount];
@@ -48,20 +49,27 @@ struct LoadedAnimation {
         const std::int64_t left = ar.BytesLeft();
         BadFormatUnless(left < 0 || static_cast<std::uint64_t>(left) >=
                                         anm::LeastBytesForFrames(frameCount, width, height));
-        // Frames plus the undo and copy images, checked against what the process can really
-        // have: the allocation itself would succeed anyway and the first touch get it killed.
+        // The frames as the file holds them (at most its size, at most their pixels), the
+        // decoded frames kept besides them and the undo and copy images, checked against what
+        // the process can really have: the allocation itself would succeed anyway and the first
+        // touch get it killed.
+        const std::uint64_t pixels =
+            ImageBytes(static_cast<std::uint64_t>(frameCount), width, height);
+        const std::uint64_t stored =
+            left < 0 ? pixels : std::min(pixels, static_cast<std::uint64_t>(left));
+        const int decoded = std::min(frameCount, FrameCache::CapacityFor(width, height));
         const std::uint64_t need =
-            ImageBytes(static_cast<std::uint64_t>(frameCount) + 2, width, height);
+            stored + ImageBytes(static_cast<std::uint64_t>(decoded) + 2, width, height);
         const std::uint64_t limit = anm::LoadMemoryLimit();
         if ((limit != 0 && need > limit) || !MemoryFits(need))
             throw CArchiveException(CArchiveException::noMemory);
 
-        store = FrameStore::For(nullptr, width, height);
-        if (!store || !store->Reserve(static_cast<std::size_t>(frameCount)))
+        try {
+            frames.resize(static_cast<std::size_t>(frameCount));
+        } catch (const std::bad_alloc&) {
             throw CArchiveException(CArchiveException::noMemory);
-        frames.reset(new (std::nothrow) GrayImage[static_cast<std::size_t>(frameCount)]);
-        if (!frames) throw CArchiveException(CArchiveException::noMemory);
-        anm::LoadFrameRecords(ar, frames.get(), frameCount, width, height, store);
+        }
+        anm::LoadFrameRecords(ar, frames.data(), frameCount, width, height);
         for (anm::BrushRecord& b : brushes) b = anm::LoadBrushRecord(ar);
         if (!undo.Create(width, height) || !clip.Create(width, height))
             throw CArchiveException(CArchiveException::noMemory);
@@ -74,6 +82,8 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         anm::StoreHeader(ar, {m_nFrameCount, m_nCurrentFrame, m_bEraser, m_nWidth, m_nHeight,
                               m_nDrawBrush, m_nEraseBrush});
+        // A frame whose latest change cannot be encoded must not be saved as it was before.
+        if (!CommitWork()) throw CArchiveException(CArchiveException::noMemory);
         anm::StoreFrameRecords(ar, m_frames, m_nFrameCount);
         for (const BrushStamp& b : m_brushes) anm::StoreBrushRecord(ar, anm::BrushRecordOf(b));
         UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
@@ -85,11 +95,11 @@ void CLumvaneDoc::Serialize(CArchive& ar) {
 
     // The whole file is read and checked: from here on nothing can fail.
     ReleaseAllFrames();
+    m_cache.SetFrameSize(file.width, file.height);
     for (int i = 0; i < file.frameCount; ++i) {
-        m_frames[i].Swap(file.frames[i]);
+        m_frames[i] = std::move(file.frames[i]);
         NewMark(i);
     }
-    m_frameStore = file.store;
     m_undoImage.Swap(file.undo);
     m_clipImage.Swap(file.clip);
     m_nFrameCount = file.frameCount;

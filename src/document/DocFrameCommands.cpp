@@ -23,21 +23,20 @@ void CLumvaneDoc::OnClearFrame() {
 void CLumvaneDoc::OnAddFrame() {
     if (m_nFrameCount <= 0 || m_nFrameCount >= kMaxFrames) return;
     // The new frame's pixels come first: without them nothing may move.
-    GrayImage fresh;
-    std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, m_nWidth, m_nHeight);
-    if (!MemoryFits(ImageBytes(1, m_nWidth, m_nHeight)) || !store ||
-        !fresh.Create(m_nWidth, m_nHeight, store)) {
+    // The new frame is kept as runs, but it is decoded as soon as it is shown.
+    CompactImage fresh;
+    if (MemoryFits(ImageBytes(1, m_nWidth, m_nHeight)))
+        fresh = CompactImage::Filled(m_nWidth, m_nHeight, 255);
+    if (fresh.Empty()) {
         AfxMessageBox(QStringLiteral("Not enough memory to add a frame."));
         return;
     }
-    fresh.Fill(255);
     const int c = m_nCurrentFrame;
     const int n = m_nFrameCount;
     // Top down, each entry takes the buffer of the one below; entry c + 1 ends up empty.
     for (int i = n; i > c + 1; --i) SwapSlots(i, i - 1);
-    m_frames[c + 1].Swap(fresh);
+    m_frames[c + 1] = std::move(fresh);
     NewMark(c + 1);
-    m_frameStore = std::move(store);
     m_nFrameCount = n + 1;
     SetModifiedFlag(true);
     ShowNewFrameList(c + 1);

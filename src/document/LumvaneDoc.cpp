@@ -1,7 +1,5 @@
 #include "document/LumvaneDoc.h"
 
-#include <cstring>
-#include <thread>
 #include <utility>
 
 #include "document/MemoryCheck.h"
@@ -29,44 +27,46 @@ CLumvaneDoc::~CLumvaneDoc() {
 
 void CLumvaneDoc::FrameWillChange(int index) {
     if (index < 0 || index >= kMaxFrames) return;
-    FrameMark& mark = m_marks[index];
-    mark.version = ++m_nChangeCount;
-    if (!mark.lease) return;
-    GrayImage& frame = m_frames[index];
-    if (mark.lease->InUse() && frame.GetData()) {
-        // Copy on write: the copy keeps reading the old buffer, the document goes on in a new
-        // one, which the copy's worker has made ready unless strokes came faster than it.
-        const int w = frame.GetWidth();
-        const int h = frame.GetHeight();
-        GrayImage fresh;
-        bool ready = m_spares->Take(fresh, w, h);
-        if (!ready && MemoryFits(ImageBytes(1, w, h))) {
-            const std::shared_ptr<FrameStore> store = FrameStore::For(m_frameStore, w, h);
-            ready = store && fresh.Create(w, h, store);
-        }
-        if (ready) {
-            std::memcpy(fresh.GetData(), frame.GetData(), frame.PixelCount());
-            mark.lease->orphan.Swap(frame);
-            frame.Swap(fresh);
-        } else {
-            // Out of memory even for one frame: the pixels can only be written once the copy
-            // has read them.
-            while (mark.lease->InUse()) std::this_thread::yield();
-        }
+    m_marks[index].version = ++m_nChangeCount;
+}
+
+std::shared_ptr<const GrayImage> CLumvaneDoc::FramePixels(int index) const {
+    if (index < 0 || index >= m_nFrameCount || index >= kMaxFrames) return nullptr;
+    if (m_work && m_nWorkId != 0 && m_marks[index].id == m_nWorkId) return m_work;
+    return m_cache.Get(m_frames[index]);
+}
+
+const CompactImage& CLumvaneDoc::StoredFrame(int index) {
+    static const CompactImage kNone;
+    if (m_work && m_nWorkId != 0 && m_marks[index].id == m_nWorkId && !CommitWork())
+        return kNone;  // its encoding is behind its pixels
+    return m_frames[index];
+}
+
+GrayImage* CLumvaneDoc::Work(int index) {
+    if (index < 0 || index >= m_nFrameCount) return nullptr;
+    const std::uint64_t id = FrameId(index);
+    if (m_work && m_nWorkId == id) return m_work.get();
+    CommitWork();
+    m_work = m_cache.Take(m_frames[index]);
+    if (!m_work) return nullptr;
+    m_nWorkId = id;
+    return m_work.get();
+}
+
+bool CLumvaneDoc::CommitWork() {
+    if (!m_work) return true;
+    const int index = IndexOfFrame(m_nWorkId);
+    if (index >= 0) {
+        CompactImage encoded = CompactImage::Encode(*m_work);
+        // Without memory even for the runs the frame stays open and is encoded later.
+        if (encoded.Empty()) return false;
+        m_frames[index] = std::move(encoded);
+        m_cache.Put(m_frames[index], std::move(m_work));
     }
-    mark.lease.reset();
-}
-
-std::shared_ptr<FrameLease> CLumvaneDoc::LendFrame(int index) {
-    FrameMark& mark = m_marks[index];
-    if (!mark.lease) mark.lease = std::make_shared<FrameLease>();
-    mark.lease->readers.fetch_add(1, std::memory_order_relaxed);
-    return mark.lease;
-}
-
-std::shared_ptr<SpareFrames> CLumvaneDoc::PrepareSpareFrames() {
-    m_spares->Prepare(FrameStore::For(m_frameStore, m_nWidth, m_nHeight), m_nWidth, m_nHeight);
-    return m_spares;
+    m_work.reset();
+    m_nWorkId = 0;
+    return true;
 }
 
 void CLumvaneDoc::SetStrokeActive(bool active) {
@@ -76,37 +76,38 @@ void CLumvaneDoc::SetStrokeActive(bool active) {
 }
 
 void CLumvaneDoc::ReleaseFrame(int index) {
-    FrameMark& mark = m_marks[index];
-    if (mark.lease && mark.lease->InUse()) mark.lease->orphan.Swap(m_frames[index]);
-    m_frames[index].Free();
-    mark = FrameMark();
+    if (m_work && m_marks[index].id == m_nWorkId) {
+        m_work.reset();
+        m_nWorkId = 0;
+    }
+    m_frames[index] = CompactImage();
+    m_marks[index] = FrameMark();
     ++m_nChangeCount;
 }
 
 void CLumvaneDoc::ReleaseAllFrames() {
     for (int i = 0; i < kMaxFrames; ++i)
-        if (m_frames[i].GetData() || m_marks[i].lease) ReleaseFrame(i);
+        if (!m_frames[i].Empty() || m_marks[i].id) ReleaseFrame(i);
+    m_work.reset();
+    m_nWorkId = 0;
 }
 
 void CLumvaneDoc::NewMark(int index) {
     FrameMark& mark = m_marks[index];
-    mark.lease.reset();
     mark.id = ++m_nChangeCount;
     mark.version = mark.id;
 }
 
 void CLumvaneDoc::SwapSlots(int a, int b) {
-    m_frames[a].Swap(m_frames[b]);
+    std::swap(m_frames[a], m_frames[b]);
     std::swap(m_marks[a], m_marks[b]);
 }
 
 int NewAnimationImages::Allocate(int width, int height) {
+    // The frame is decoded once shown, beside the undo and copy images.
     if (!MemoryFits(ImageBytes(3, width, height))) return 0;
-    store = FrameStore::For(nullptr, width, height);
-    if (!store || !frame.Create(width, height, store) || !undo.Create(width, height) ||
-        !clip.Create(width, height))
-        return 0;
-    frame.Fill(255);
+    frame = CompactImage::Filled(width, height, 255);
+    if (frame.Empty() || !undo.Create(width, height) || !clip.Create(width, height)) return 0;
     return 1;
 }
 
@@ -121,9 +122,9 @@ int CLumvaneDoc::CreateAnimation(int width, int height) {
 
 void CLumvaneDoc::InstallAnimation(NewAnimationImages& images, int width, int height) {
     ReleaseAllFrames();
-    m_frames[0].Swap(images.frame);
+    m_cache.SetFrameSize(width, height);
+    m_frames[0] = std::move(images.frame);
     NewMark(0);
-    m_frameStore = images.store;
     m_undoImage.Swap(images.undo);
     m_clipImage.Swap(images.clip);
     m_nWidth = width;

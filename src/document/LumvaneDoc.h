@@ -8,13 +8,14 @@
 
 #include "document/DecodedSound.h"
 #include "document/DocCommandIds.h"
+#include "document/FrameCache.h"
 #include "document/FrameMark.h"
-#include "document/FrameStore.h"
 #include "document/UndoHistory.h"
 #include "document/UpdateHints.h"
 #include "document/WaveOut.h"
 #include "framework/Document.h"
 #include "raster/BrushStamp.h"
+#include "raster/CompactImage.h"
 #include "raster/GrayImage.h"
 
 // A rectangle in top-down frame pixels; right and bottom are exclusive.
@@ -28,11 +29,10 @@ struct LRect {
 
 // The pixels of a fresh animation, allocated before anything of the open one is given up.
 struct NewAnimationImages {
-    std::shared_ptr<FrameStore> store;  // where the frame comes from, and later frames too
-    GrayImage frame;
+    CompactImage frame;
     GrayImage undo;
     GrayImage clip;
-    // Allocates all three and makes the frame white; returns 0 when memory runs out.
+    // Makes the frame white and allocates the other two; returns 0 when memory runs out.
     int Allocate(int width, int height);
 };
 
@@ -77,7 +77,8 @@ class CLumvaneDoc : public QObject, public CDocument {
     int m_bUndoValid = 0;
     int m_bClipValid = 0;
     int m_bEraser = 0;
-    GrayImage m_frames[kMaxFrames];
+    // Each frame as the file stores it; FramePixels decodes one for the length of an operation.
+    CompactImage m_frames[kMaxFrames];
     BrushStamp m_brushes[kBrushCount];
     int m_bOnionSkin = 0;
     int m_bBoxSelect = 0;
@@ -107,12 +108,14 @@ class CLumvaneDoc : public QObject, public CDocument {
     // Frames of the animation's size go after index after (-1: before the first); the last of
     // them becomes current. One undo step takes them out again. Returns 0, changing nothing,
     // when they do not fit.
+    int InsertFrames(int after, std::vector<CompactImage>& frames);
     int InsertFrames(int after, std::vector<GrayImage>& frames);
     // Takes frame index out for good without asking (a frame just shot from the camera), with
     // every undo step that holds it; the frame before it becomes current. Returns 0, changing
     // nothing, for the only frame or an index outside the animation.
     int RemoveFrame(int index);
     // A new animation made of these frames (all of one size), untitled and unsaved.
+    int ReplaceWithFrames(std::vector<CompactImage>& frames);
     int ReplaceWithFrames(std::vector<GrayImage>& frames);
     // Steps Undo keeps (1 to 1000); 1 is the single snapshot of old.
     void SetUndoDepth(int steps) { m_history.SetDepth(steps); }
@@ -121,7 +124,17 @@ class CLumvaneDoc : public QObject, public CDocument {
     // The stamp of the active tool: the eraser's when m_bEraser is set.
     int ActiveBrushIndex() const { return m_bEraser ? m_nEraseBrush : m_nDrawBrush; }
     BrushStamp& ActiveBrush() { return m_brushes[ActiveBrushIndex()]; }
-    GrayImage& CurrentFrame() { return m_frames[m_nCurrentFrame]; }
+    std::shared_ptr<const GrayImage> CurrentFrame() const { return FramePixels(m_nCurrentFrame); }
+
+    // ---- frame pixels ----
+    // The pixels of frame index, decoded for the length of one operation (a few frames stay
+    // decoded); null outside the animation or without memory. A frame in the middle of a change
+    // is served as it is now.
+    std::shared_ptr<const GrayImage> FramePixels(int index) const;
+    // Frame index as it is kept, a change in progress encoded first (Save, copies, export);
+    // empty when that change cannot be encoded for lack of memory.
+    const CompactImage& StoredFrame(int index);
+    const FrameCache& Cache() const { return m_cache; }
 
     // Makes a fresh animation of one white frame (steps after the New Animation dialog):
     // returns 0 and changes nothing when the pixels cannot be allocated.
@@ -131,12 +144,6 @@ class CLumvaneDoc : public QObject, public CDocument {
     const FrameMark& Mark(int index) const { return m_marks[index]; }
     // Grows with every change to a frame and to the frame list.
     std::uint64_t ChangeCount() const { return m_nChangeCount; }
-    // Lends the pixels of frame index to a recovery copy, which calls Done on the lease when it
-    // has read them.
-    std::shared_ptr<FrameLease> LendFrame(int index);
-    // Buffers for copy on write, ready for frames of the present size; the copy's worker
-    // fills them while it reads.
-    std::shared_ptr<SpareFrames> PrepareSpareFrames();
     // A stroke runs from its beginning to its end; copies are taken between strokes, never in
     // the middle of one.
     bool StrokeActive() const { return m_bStrokeActive; }
@@ -195,9 +202,14 @@ class CLumvaneDoc : public QObject, public CDocument {
     void SaveUndo();
     // Closes the step SaveUndo opened with the rectangle that changed (stored rows).
     void CloseUndoStep(const PixelRect& changed);
-    // Marks frame index changed and makes its pixels the document's own before they are
-    // written: pixels a recovery copy still reads stay with the copy.
+    // Marks frame index changed for the recovery copy.
     void FrameWillChange(int index);
+    // The decoded pixels of frame index, to be written; the frame is encoded again by
+    // CommitWork. Null without memory.
+    GrayImage* Work(int index);
+    // Encodes the frame being changed and keeps its pixels with the decoded frames; false
+    // (the frame still open) without memory.
+    bool CommitWork();
     void SetStrokeActive(bool active);
     std::uint64_t FrameId(int index);
     // Slot of the frame with that id, or -1.
@@ -211,13 +223,10 @@ class CLumvaneDoc : public QObject, public CDocument {
     void UndoInsert(UndoStep& step);
     bool RedoInsert(UndoStep& step);
     void SyncUndoFlag() { m_bUndoValid = m_history.CanUndo() ? 1 : 0; }
-    // Where Add Frame takes new frames from; frames hold the store they came from.
-    std::shared_ptr<FrameStore> m_frameStore;
     // Replaces the animation with one white frame of the given images (cannot fail); the
     // caller announces it.
     void InstallAnimation(NewAnimationImages& images, int width, int height);
-    // Frees the pixels of slot index, or leaves them to a copy that still reads them; the
-    // slot's mark is cleared.
+    // Empties slot index and clears its mark.
     void ReleaseFrame(int index);
     void ReleaseAllFrames();
     // Slot index holds a frame the recovery copy has not seen.
@@ -226,7 +235,10 @@ class CLumvaneDoc : public QObject, public CDocument {
     void SwapSlots(int a, int b);
 
     FrameMark m_marks[kMaxFrames];
-    std::shared_ptr<SpareFrames> m_spares = std::make_shared<SpareFrames>();
+    mutable FrameCache m_cache;
+    // The decoded frame being changed (by id) while its encoding in m_frames is behind it.
+    std::shared_ptr<GrayImage> m_work;
+    std::uint64_t m_nWorkId = 0;
     std::uint64_t m_nChangeCount = 0;
     bool m_bStrokeActive = false;
     CUndoHistory m_history;

@@ -52,10 +52,9 @@ struct Snapshot {
     struct Frame {
         std::uint64_t id = 0;
         std::uint64_t version = 0;
-        const unsigned char* pixels = nullptr;  // null: the record of the previous copy
-        int width = 0;
-        int height = 0;
-        std::shared_ptr<FrameLease> lease;
+        // Empty: the record of the previous copy. The document never changes an encoding it
+        // has handed out, so the copy reads it while drawing goes on.
+        CompactImage image;
         WrittenRecord previous;
     };
     anm::FileHeader header;
@@ -63,18 +62,6 @@ struct Snapshot {
     std::vector<Frame> frames;
     QString path;
     QString title;
-    std::shared_ptr<SpareFrames> spares;
-    std::size_t spareCount = 0;  // how many to keep ready while pixels are lent
-
-    // The copy is done with the pixels, however it ended.
-    void ReturnPixels() {
-        for (Frame& f : frames) {
-            if (f.lease) f.lease->Done();
-            f.lease.reset();
-            f.pixels = nullptr;
-        }
-        if (spares) spares->Clear();
-    }
 };
 
 struct Cancelled {};
@@ -223,7 +210,6 @@ struct CRecoveryWriter::Impl {
             std::unique_ptr<Snapshot> s = std::move(job);
             guard.unlock();
             const int error = Write(*s);
-            s->ReturnPixels();
             s.reset();
             if (error > 0) failed = true;
             if (error >= 0 && owner.m_onWritten) owner.m_onWritten(error);
@@ -274,12 +260,9 @@ struct CRecoveryWriter::Impl {
             for (Snapshot::Frame& f : s.frames) {
                 if (cancel) throw Cancelled();
                 const auto at = static_cast<qint64>(ar.Position());
-                if (f.pixels) {
-                    s.spares->TopUp(s.spareCount);
-                    anm::StoreFrameRecord(ar, f.pixels, f.width, f.height);
-                    f.lease->Done();
-                    f.lease.reset();
-                    f.pixels = nullptr;
+                if (!f.image.Empty()) {
+                    anm::StoreFrameRecord(ar, f.image);
+                    f.image = CompactImage();
                 } else {
                     CopyRecord(previous, f.previous, ar, chunk);
                 }
@@ -402,12 +385,6 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
     s->brushes = brushes;
     s->path = doc.GetPathName();
     s->title = doc.GetTitle();
-    s->spares = doc.PrepareSpareFrames();
-    // A few frames' worth, within 16 MB: strokes start far less often than frames are read.
-    const std::size_t frameBytes =
-        static_cast<std::size_t>(doc.m_nWidth) * static_cast<std::size_t>(doc.m_nHeight);
-    s->spareCount = std::clamp<std::size_t>(
-        (std::size_t{16} << 20) / std::max<std::size_t>(frameBytes, 1), 1, 4);
     s->frames.resize(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const FrameMark& mark = doc.Mark(i);
@@ -419,11 +396,8 @@ CRecoveryWriter::Result CRecoveryWriter::Copy(CLumvaneDoc& doc) {
             f.previous = it->second;
             continue;
         }
-        const GrayImage& frame = doc.m_frames[i];
-        f.pixels = frame.GetData();
-        f.width = frame.GetWidth();
-        f.height = frame.GetHeight();
-        f.lease = doc.LendFrame(i);
+        f.image = doc.StoredFrame(i);
+        if (f.image.Empty()) return Result::InStroke;  // a change not yet encoded: later
     }
     d->haveLast = true;
     d->lastChange = doc.ChangeCount();

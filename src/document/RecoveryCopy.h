@@ -49,9 +49,10 @@ struct CRecoveredCopy {
 std::vector<CRecoveredCopy> FindAbandonedCopies(const QString& folder);
 
 // Writes the recovery copies of one program. The window thread only takes a snapshot of what
-// changed since the last copy (pixels are lent, not copied; see FrameMark); a worker thread
-// encodes the changed frames, takes the unchanged ones from the previous copy and writes the
-// new one through QSaveFile, so a copy interrupted half-way leaves the previous one whole.
+// changed since the last copy (the frames' encodings, shared, never copied; see FrameMark); a
+// worker thread writes the changed frames' runs as they are, takes the unchanged ones from the
+// previous copy and writes the new one through QSaveFile, so a copy interrupted half-way
+// leaves the previous one whole.
 class CRecoveryWriter {
   public:
     explicit CRecoveryWriter(const QString& folder);

@@ -52,7 +52,7 @@ bool EncodedRect::Decode(unsigned char* frame, int width) const {
 std::size_t UndoStep::Bytes() const {
     std::size_t n = sizeof(UndoStep) + before.Bytes() + after.Bytes() +
                     insertedIds.size() * sizeof(std::uint64_t);
-    for (const EncodedRect& f : inserted) n += sizeof(EncodedRect) + f.Bytes();
+    for (const CompactImage& f : inserted) n += sizeof(CompactImage) + f.Bytes();
     return n;
 }
 

@@ -5,6 +5,8 @@
 #include <deque>
 #include <vector>
 
+#include "raster/CompactImage.h"
+
 // A rectangle of stored frame rows (row 0 at the bottom): columns x .. x + w - 1, rows
 // y .. y + h - 1.
 struct PixelRect {
@@ -45,7 +47,7 @@ struct UndoStep {
     // Insert: the frames added, in order, after the frame afterId (0: at the start).
     std::uint64_t afterId = 0;
     std::vector<std::uint64_t> insertedIds;
-    std::vector<EncodedRect> inserted;  // whole frames, filled when Undo removes them
+    std::vector<CompactImage> inserted;  // the frames, held while Undo has taken them out
     std::size_t Bytes() const;
     bool Holds(std::uint64_t id) const;
 };

@@ -303,8 +303,8 @@ bool LoadAnimation(CLumvaneDoc& doc, const QString& file) {
               doc.m_nWidth > 0 && doc.m_nHeight > 0 && doc.m_nCurrentFrame >= 0 &&
               doc.m_nCurrentFrame < doc.m_nFrameCount;
     for (int i = 0; ok && i < doc.m_nFrameCount; ++i) {
-        const GrayImage& f = doc.m_frames[i];
-        ok = f.GetData() && f.GetWidth() == doc.m_nWidth && f.GetHeight() == doc.m_nHeight;
+        const CompactImage& f = doc.m_frames[i];
+        ok = !f.Empty() && f.Width() == doc.m_nWidth && f.Height() == doc.m_nHeight;
     }
     if (!ok) AfxMessageBox(QStringLiteral("%1: Unexpected file format.").arg(file));
     return ok;

@@ -92,12 +92,14 @@ int ExportFrames(CLumvaneDoc& doc, const ExportSettings& settings,
         AfxMessageBox(ExportTextIsAnimation(clash, doc.GetPathName()));
         return 0;
     }
+    GrayImage pixels;  // one frame decoded at a time, whatever the animation's length
     for (int i = 0; i < doc.m_nFrameCount && i < CLumvaneDoc::kMaxFrames; ++i) {
         if (progress) progress(i, doc.m_nFrameCount);
         const unsigned n = settings.startNumber + static_cast<unsigned>(i);
         const QString file =
             ExportFileName(settings.outputPath, settings.sequenceName, n, settings.format);
-        if (!WriteExportFrame(doc.m_frames[i], settings.format, file)) {
+        if (!doc.StoredFrame(i).Decode(pixels) ||
+            !WriteExportFrame(pixels, settings.format, file)) {
             AfxMessageBox(ExportTextDiskProblem());
             return 0;
         }

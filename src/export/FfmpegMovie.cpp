@@ -155,7 +155,8 @@ class Encoder {
     const MovieSettings& m_settings;
     MovieFile m_file;
     bool m_webm = false;
-    int m_width = 0;  // the frames' size
+    GrayImage m_scratch;  // the frame being sent, when kept encoded
+    int m_width = 0;      // the frames' size
     int m_height = 0;
     AVFormatContext* m_fmt = nullptr;
     AVIOContext* m_io = nullptr;
@@ -186,8 +187,8 @@ Encoder::~Encoder() {
 
 int Encoder::Open() {
     m_webm = m_settings.format == MovieFormat::WebM;
-    m_width = m_source.frames.front()->GetWidth();
-    m_height = m_source.frames.front()->GetHeight();
+    m_width = m_source.frames.front().GetWidth();
+    m_height = m_source.frames.front().GetHeight();
     int ret = avformat_alloc_output_context2(&m_fmt, nullptr, m_webm ? "webm" : "mp4", nullptr);
     if (ret < 0) return ret;
     if (!m_file.Open()) return AVERROR(m_file.Errno());
@@ -316,8 +317,9 @@ int Encoder::OpenAudio() {
 int Encoder::SendVideo(int index) {
     int ret = av_frame_make_writable(m_picture);
     if (ret < 0) return ret;
-    const GrayImage& frame = *m_source.frames[static_cast<std::size_t>(index)];
-    const unsigned char* pixels = frame.GetData();
+    const GrayImage* frame = m_source.frames[static_cast<std::size_t>(index)].Get(m_scratch);
+    if (!frame) return AVERROR(ENOMEM);
+    const unsigned char* pixels = frame->GetData();
     const unsigned char white = Luma(255);
     for (int y = 0; y < m_picture->height; ++y) {
         unsigned char* dst =

@@ -86,10 +86,27 @@ QString MovieImageFileName(const QString& folder, const QString& name, unsigned 
     return file + QStringLiteral(".png");
 }
 
+int MovieFrame::GetWidth() const {
+    return pixels ? pixels->GetWidth() : stored.Width();
+}
+
+int MovieFrame::GetHeight() const {
+    return pixels ? pixels->GetHeight() : stored.Height();
+}
+
+bool MovieFrame::Usable() const {
+    return pixels ? pixels->GetData() != nullptr : !stored.Empty();
+}
+
+const GrayImage* MovieFrame::Get(GrayImage& scratch) const {
+    if (pixels) return pixels;
+    return stored.Decode(scratch) ? &scratch : nullptr;
+}
+
 MovieSource MovieSourceOf(const CLumvaneDoc& doc) {
     MovieSource s;
     const int count = std::min(doc.m_nFrameCount, CLumvaneDoc::kMaxFrames);
-    for (int i = 0; i < count; ++i) s.frames.push_back(&doc.m_frames[i]);
+    for (int i = 0; i < count; ++i) s.frames.emplace_back(doc.m_frames[i]);
     const int rate = doc.GetSoundSampleRate();
     if (doc.m_bSoundLoaded && doc.m_pDecodedSound && rate > 0) {
         s.decoded = doc.m_pDecodedSound;
@@ -106,8 +123,8 @@ namespace {
 
 int WriteGif(const MovieSource& source, const MovieSettings& settings,
              const MovieProgress& progress, QString* error) {
-    const int width = source.frames.front()->GetWidth();
-    const int height = source.frames.front()->GetHeight();
+    const int width = source.frames.front().GetWidth();
+    const int height = source.frames.front().GetHeight();
     if (width > 65535 || height > 65535) {
         *error = MovieTextEncodeFailed(QStringLiteral("GIF pictures are at most 65535 pixels"));
         return MOVIE_FAILED;
@@ -119,13 +136,14 @@ int WriteGif(const MovieSource& source, const MovieSettings& settings,
         return MOVIE_FAILED;
     }
     const int count = static_cast<int>(source.frames.size());
+    GrayImage scratch;  // the frame being written, when kept encoded
     for (int i = 0; i < count; ++i) {
         if (progress && !progress(i, count)) {
             *error = MovieTextCancelled(settings.outputPath);
             return MOVIE_CANCELLED;
         }
-        if (!gif.AddFrame(*source.frames[static_cast<std::size_t>(i)],
-                          GifFrameDelay(i, settings.fps))) {
+        const GrayImage* frame = source.frames[static_cast<std::size_t>(i)].Get(scratch);
+        if (!frame || !gif.AddFrame(*frame, GifFrameDelay(i, settings.fps))) {
             *error = MovieTextWriteError(settings.outputPath);
             return MOVIE_FAILED;
         }
@@ -177,6 +195,7 @@ int WriteImages(const MovieSource& source, const MovieSettings& settings,
         return MOVIE_FAILED;
     }
     const int count = static_cast<int>(source.frames.size());
+    GrayImage scratch;
     for (int i = 0; i < count; ++i) {
         if (progress && !progress(i, count)) {
             *error = MovieTextImagesCancelled(i, count);
@@ -184,8 +203,12 @@ int WriteImages(const MovieSource& source, const MovieSettings& settings,
         }
         const QString name = MovieImageFileName(settings.outputPath, settings.sequenceName,
                                                 settings.startNumber + static_cast<unsigned>(i));
-        if (!WritePng(*source.frames[static_cast<std::size_t>(i)], name, error))
+        const GrayImage* frame = source.frames[static_cast<std::size_t>(i)].Get(scratch);
+        if (!frame) {
+            *error = MovieTextWriteError(name);
             return MOVIE_FAILED;
+        }
+        if (!WritePng(*frame, name, error)) return MOVIE_FAILED;
     }
     return MOVIE_DONE;
 }
@@ -206,10 +229,10 @@ int ExportMovie(const MovieSource& source, const MovieSettings& settings,
         return MOVIE_FAILED;
     }
     // Every frame is read whole: all must have pixels of the first one's size.
-    const GrayImage* first = source.frames.front();
-    for (const GrayImage* f : source.frames) {
-        if (!f || !first || !f->GetData() || f->GetWidth() != first->GetWidth() ||
-            f->GetHeight() != first->GetHeight() || f->GetWidth() <= 0 || f->GetHeight() <= 0) {
+    const MovieFrame& first = source.frames.front();
+    for (const MovieFrame& f : source.frames) {
+        if (!f.Usable() || !first.Usable() || f.GetWidth() != first.GetWidth() ||
+            f.GetHeight() != first.GetHeight() || f.GetWidth() <= 0 || f.GetHeight() <= 0) {
             *text = MovieTextFramesDiffer();
             return MOVIE_FAILED;
         }
@@ -227,8 +250,8 @@ int ExportMovie(const MovieSource& source, const MovieSettings& settings,
     // killed part-way, so it is not started.
     const VideoEncoderPlan plan = PlanVideoEncoder(source, settings);
     if (!MemoryFits(plan.bytes)) {
-        *text = MovieTextEncodeFailed(MovieTextNoMemory(first->GetWidth(), first->GetHeight(),
-                                                        plan.bytes, AvailableMemory()));
+        *text = MovieTextEncodeFailed(
+            MovieTextNoMemory(first.GetWidth(), first.GetHeight(), plan.bytes, AvailableMemory()));
         return MOVIE_FAILED;
     }
     return WriteFfmpegMovie(source, settings, progress, text);

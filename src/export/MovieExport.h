@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "raster/CompactImage.h"
 
 class CLumvaneDoc;
 struct DecodedSound;
@@ -26,9 +29,23 @@ struct MovieSettings {
 constexpr int kMinMovieFps = 1;
 constexpr int kMaxMovieFps = 100;
 
+// One picture of a movie: pixels held elsewhere, or a frame as the document keeps it, decoded
+// when its turn comes so that a movie never holds more than one frame decoded.
+struct MovieFrame {
+    MovieFrame(const GrayImage* image) : pixels(image) {}  // NOLINT: a picture is a frame
+    MovieFrame(CompactImage image) : stored(std::move(image)) {}
+    const GrayImage* pixels = nullptr;
+    CompactImage stored;
+    int GetWidth() const;
+    int GetHeight() const;
+    bool Usable() const;
+    // The pixels, decoded into scratch when kept encoded; null without memory.
+    const GrayImage* Get(GrayImage& scratch) const;
+};
+
 // The pictures and the sound track of one movie, borrowed for the length of the export.
 struct MovieSource {
-    std::vector<const GrayImage*> frames;  // one size, stored bottom-up
+    std::vector<MovieFrame> frames;  // one size, stored bottom-up
     const unsigned char* sound = nullptr;  // 8-bit unsigned mono PCM; null without a track
     std::int64_t soundBytes = 0;
     int soundRate = -1;  // samples per second

@@ -54,7 +54,7 @@ VideoEncoderPlan PlanVideoEncoder(MovieFormat format, int width, int height, int
 }
 
 VideoEncoderPlan PlanVideoEncoder(const MovieSource& source, const MovieSettings& settings) {
-    const GrayImage* first = source.frames.empty() ? nullptr : source.frames.front();
+    const MovieFrame* first = source.frames.empty() ? nullptr : &source.frames.front();
     // The encoders want even sizes.
     const int width = first ? (first->GetWidth() + 1) & ~1 : 0;
     const int height = first ? (first->GetHeight() + 1) & ~1 : 0;

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "document/AnmFormat.h"
+#include "document/FrameCache.h"
 #include "document/MemoryCheck.h"
 #include "framework/Document.h"
 #include "raster/GrayImage.h"
@@ -320,8 +321,15 @@ bool ReadDrawing(const QString& file, bool dropColour, GrayPlane& gray, QString&
 }
 
 bool ImportMemoryFits(int frames, const QSize& frameSize) {
+    // Frames are kept encoded as each is cleaned, so what must fit up front is a frame being
+    // cleaned per core and the frames the document keeps decoded; the encodings are counted as
+    // they are made.
+    const int decoded =
+        std::min(frames, FrameCache::CapacityFor(frameSize.width(), frameSize.height()));
+    const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const std::uint64_t need =
-        ImageBytes(static_cast<std::uint64_t>(frames), frameSize.width(), frameSize.height()) +
+        ImageBytes(static_cast<std::uint64_t>(std::min(frames, cores) + decoded), frameSize.width(),
+                   frameSize.height()) +
         static_cast<std::uint64_t>(kImportWorkBytes);
     // An explicit cap (tests, fuzzing) and what the process can really have, as Open checks.
     const std::uint64_t limit = anm::LoadMemoryLimit();
@@ -422,26 +430,19 @@ std::int64_t WorkBytes(const QSize& size) {
 }  // namespace
 
 ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
-                          const QSize& frameSize, std::vector<GrayImage>& frames,
+                          const QSize& frameSize, std::vector<CompactImage>& frames,
                           const ImportProgress& progress) {
     ImportOutcome outcome;
     const int count = static_cast<int>(plan.source.size());
     const int images = static_cast<int>(plan.files.size());
     {
-        std::vector<GrayImage> fresh(static_cast<std::size_t>(count));
+        std::vector<CompactImage> fresh(static_cast<std::size_t>(count));
         frames.swap(fresh);
     }
-    // The first frame of each drawing; later frames that hold it are copies.
+    // The first frame of each drawing; later frames that hold it share its encoding.
     std::vector<int> firstFrame(images, -1);
     for (int f = 0; f < count; ++f)
         if (firstFrame[plan.source[f]] < 0) firstFrame[plan.source[f]] = f;
-    for (GrayImage& frame : frames)
-        if (!frame.Create(frameSize.width(), frameSize.height())) {
-            std::vector<GrayImage>().swap(frames);
-            outcome.result = IMPORT_FAILED;
-            outcome.error = ImportTextNoMemory(count, frameSize.width(), frameSize.height());
-            return outcome;
-        }
 
     std::atomic<bool> stop{false};
     std::atomic<int> next{0};
@@ -470,7 +471,25 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
         allowance.WakeAll();
     };
 
+    // Each core cleans into its own frame, which is then encoded and kept.
+    auto keep = [&](int image, const GrayImage& frame) {
+        CompactImage encoded = CompactImage::Encode(frame);
+        // Room for the next frame's encoding and more: otherwise the import stops here,
+        // before the system would have to refuse a page.
+        if (encoded.Empty() || !MemoryFits(encoded.Bytes() + (std::uint64_t{16} << 20))) {
+            fail(image, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
+            return false;
+        }
+        frames[firstFrame[image]] = std::move(encoded);
+        return true;
+    };
+
     auto work = [&] {
+        GrayImage frame;
+        if (!frame.Create(frameSize.width(), frameSize.height())) {
+            fail(0, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
+            return;
+        }
         for (;;) {
             const int i = next++;
             if (i >= images || stop) return;
@@ -516,9 +535,8 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                     const RigidMove move = MoveOnto(holes, reference);
                     const bool sameSize = referenceSize == QSize(gray.width, gray.height);
                     cleaned = sameSize && options.fit == FitMode::Inside
-                                  ? MoveAtFrameScale(gray, move, options, frames[firstFrame[i]])
-                                  : MoveAndClean(gray, move, referenceSize, options,
-                                                 frames[firstFrame[i]]);
+                                  ? MoveAtFrameScale(gray, move, options, frame)
+                                  : MoveAndClean(gray, move, referenceSize, options, frame);
                     if (!cleaned) {
                         allowance.Give(taken);
                         fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
@@ -526,12 +544,13 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
                     }
                 }
             }
-            if (!cleaned && !CleanIntoFrame(gray, options, frames[firstFrame[i]])) {
+            if (!cleaned && !CleanIntoFrame(gray, options, frame)) {
                 allowance.Give(taken);
                 fail(i, ImportTextNoMemory(count, frameSize.width(), frameSize.height()));
                 return;
             }
             allowance.Give(taken);
+            if (!keep(i, frame)) return;
             ++done;
             changed.notify_all();
         }
@@ -558,16 +577,15 @@ ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
     for (std::thread& t : workers) t.join();
 
     if (cancelled || !failure.isEmpty()) {
-        std::vector<GrayImage>().swap(frames);
+        std::vector<CompactImage>().swap(frames);
         outcome.result = cancelled ? IMPORT_CANCELLED : IMPORT_FAILED;
         outcome.error = cancelled ? ImportTextCancelled() : failure;
         return outcome;
     }
     if (progress) progress(images, images);
-    const std::size_t bytes = static_cast<std::size_t>(frameSize.width()) * frameSize.height();
     for (int f = 0; f < count; ++f) {
         const int first = firstFrame[plan.source[f]];
-        if (first != f) std::memcpy(frames[f].GetData(), frames[first].GetData(), bytes);
+        if (first != f) frames[f] = frames[first];
     }
     for (int i = 0; i < images; ++i)
         if (unmoved[i]) outcome.unregistered << plan.files[i];

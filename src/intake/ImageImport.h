@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "raster/CompactImage.h"
 #include "raster/ScanCleanup.h"
 
 class GrayImage;
@@ -90,11 +91,13 @@ struct ImportOutcome {
     QStringList unregistered;  // drawings whose peg holes were not found, imported unmoved
 };
 
-// Makes the frames of plan at frameSize, aside from any document: frames is resized to the
-// frame count. Each image is read and cleaned on its own core, one at a time per core.
+// Makes the frames of plan at frameSize, aside from any document, each encoded as soon as it is
+// cleaned: frames is resized to the frame count. Each image is read and cleaned on its own core,
+// one at a time per core.
 ImportOutcome BuildFrames(const FramePlan& plan, const ImportOptions& options,
-                          const QSize& frameSize, std::vector<GrayImage>& frames,
+                          const QSize& frameSize, std::vector<CompactImage>& frames,
                           const ImportProgress& progress);
 
-// The new frames and the import's working memory fit as an open file's frames must.
+// The import's working memory and the frames kept decoded fit; the encoded frames are
+// checked as they are made.
 bool ImportMemoryFits(int frames, const QSize& frameSize);

@@ -136,7 +136,8 @@ QString ImportCommandHelp() {
         "               [--by-number] IMAGE...\n");
 }
 
-bool WriteImportedAnimation(const QString& path, std::vector<GrayImage>& frames, QString& error) {
+bool WriteImportedAnimation(const QString& path, std::vector<CompactImage>& frames,
+                            QString& error) {
     const int count = static_cast<int>(frames.size());
     if (count < 1) return false;
     // The default brushes of a new document.
@@ -151,7 +152,7 @@ bool WriteImportedAnimation(const QString& path, std::vector<GrayImage>& frames,
     }
     try {
         CArchive ar(&file, CArchive::store);
-        anm::StoreHeader(ar, {count, 0, 0, frames[0].GetWidth(), frames[0].GetHeight(),
+        anm::StoreHeader(ar, {count, 0, 0, frames[0].Width(), frames[0].Height(),
                               brushes->m_nDrawBrush, brushes->m_nEraseBrush});
         anm::StoreFrameRecords(ar, frames.data(), count);
         for (const BrushStamp& b : brushes->m_brushes)
@@ -222,7 +223,7 @@ int RunImport(const ImportCommand& c) {
         return 1;
     }
     AfxCatchStopSignals();
-    std::vector<GrayImage> frames;
+    std::vector<CompactImage> frames;
     const ImportOutcome outcome =
         BuildFrames(plan, c.options, size, frames, [](int done, int images) {
             if (done < images) AfxShowProgressLine(ImportTextProgress(done + 1, images));

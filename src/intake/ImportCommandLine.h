@@ -6,7 +6,7 @@
 
 #include "intake/ImageImport.h"
 
-class GrayImage;
+class CompactImage;
 
 struct ImportCommand {
     QString out;  // the .anm file to write
@@ -30,7 +30,7 @@ QString ImportCommandHelp();
 // Writes frames as a complete .anm animation (default brushes, the first frame current) to a
 // temporary file beside path and renames it over path only when complete. Returns false with
 // the text of the failure.
-bool WriteImportedAnimation(const QString& path, std::vector<GrayImage>& frames, QString& error);
+bool WriteImportedAnimation(const QString& path, std::vector<CompactImage>& frames, QString& error);
 
 // Runs the import without a display: 0 done, 1 failed or interrupted, 2 bad arguments; -1 when
 // the arguments are not an import. Call it before any QApplication exists.

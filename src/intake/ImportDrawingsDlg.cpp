@@ -325,7 +325,7 @@ void OnImportDrawings(CLumvaneDoc& doc, CFrameWnd* frame, const QStringList& pat
         AfxMessageBox(ImportTextNoMemory(count, size.width(), size.height()));
         return;
     }
-    std::vector<GrayImage> frames;
+    std::vector<CompactImage> frames;
     ImportOutcome outcome;
     {
         CImportProgressDlg progress(frame);
@@ -412,10 +412,10 @@ void RegisterImportCommands(CLumvaneDoc& doc, CFrameWnd* frame) {
     const QPointer<CFrameWnd> f(frame);
     const auto doors = [&doc] {
         ImportDoors d;
-        d.insertAfterCurrent = [&doc](std::vector<GrayImage>& frames) {
+        d.insertAfterCurrent = [&doc](std::vector<CompactImage>& frames) {
             return doc.InsertFrames(doc.m_nCurrentFrame, frames);
         };
-        d.replace = [&doc](std::vector<GrayImage>& frames) {
+        d.replace = [&doc](std::vector<CompactImage>& frames) {
             return doc.ReplaceWithFrames(frames);
         };
         return d;

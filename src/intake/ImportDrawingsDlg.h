@@ -11,7 +11,7 @@
 
 class CFrameWnd;
 class CLumvaneDoc;
-class GrayImage;
+class CompactImage;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -96,9 +96,9 @@ class CImportProgressDlg : public CDialog {
 // Where imported frames enter the document: its one door for frame changes.
 struct ImportDoors {
     // Frames of the animation's size after the current frame; 1, or 0 changing nothing.
-    std::function<int(std::vector<GrayImage>&)> insertAfterCurrent;
+    std::function<int(std::vector<CompactImage>&)> insertAfterCurrent;
     // A new animation of these frames; 1, or 0 changing nothing.
-    std::function<int(std::vector<GrayImage>&)> replace;
+    std::function<int(std::vector<CompactImage>&)> replace;
 };
 
 // File > Import Drawings with paths (empty: ask for them first), over the main window (may be

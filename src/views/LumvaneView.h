@@ -6,12 +6,15 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "document/UpdateHints.h"
 #include "framework/View.h"
+#include "raster/CompactImage.h"
+#include "raster/GrayImage.h"
 #include "views/ViewContext.h"
 
 class CLumvaneDoc;
@@ -177,9 +180,22 @@ class CLumvaneView : public QAbstractScrollArea, public CView, public IFrameAhea
         int onionCount = 0;
         int width = 0;
         int height = 0;
-        bool operator==(const DisplaySources&) const = default;
+        const unsigned char* live = nullptr;  // the camera's picture in place of the frame
+        // What the pixels were decoded from (the shown frame, then the onion frames): equal
+        // encodings are equal pixels, however often they were decoded again. Held, so that no
+        // new encoding can take an old one's address.
+        CompactImage encodings[9];
+        // The decoded frames the pointers are into, held while the sources are.
+        std::shared_ptr<const GrayImage> held[9];
+        bool operator==(const DisplaySources& o) const {
+            for (int i = 0; i < 9; ++i)
+                if (!encodings[i].SameAs(o.encodings[i])) return false;
+            return live == o.live && onionCount == o.onionCount && width == o.width &&
+                   height == o.height;
+        }
     };
-    DisplaySources SourcesOf(int index) const;
+    // The sources of frame index; without decode only what they are made of, to compare.
+    DisplaySources SourcesOf(int index, bool decode = true) const;
     // Composes the top-down rectangle [left, right) x [top, bottom) into an image of the
     // sources' size in kDisplayFormat.
     static void Compose(const DisplaySources& s, QImage& image, int left, int top, int right,

@@ -13,10 +13,12 @@
 
 namespace {
 
-bool FrameUsable(const CLumvaneDoc& doc, int index) {
-    if (index < 0 || index >= doc.m_nFrameCount || index >= CLumvaneDoc::kMaxFrames) return false;
-    const GrayImage& f = doc.m_frames[index];
-    return f.GetData() && f.GetWidth() == doc.m_nWidth && f.GetHeight() == doc.m_nHeight;
+// The encoding of frame index when it is there and of the animation's size, else null.
+const CompactImage* UsableFrame(const CLumvaneDoc& doc, int index) {
+    if (index < 0 || index >= doc.m_nFrameCount || index >= CLumvaneDoc::kMaxFrames) return nullptr;
+    const CompactImage& f = doc.m_frames[index];
+    if (f.Empty() || f.Width() != doc.m_nWidth || f.Height() != doc.m_nHeight) return nullptr;
+    return &f;
 }
 
 bool OnionActive(const CLumvaneDoc& doc) {
@@ -36,20 +38,31 @@ std::uint32_t* DisplayRow(QImage& image, int y) {
 
 }  // namespace
 
-CLumvaneView::DisplaySources CLumvaneView::SourcesOf(int index) const {
-    static_assert(std::size(DisplaySources{}.onion) == CLumvaneDoc::kMaxOnionFrames);
+CLumvaneView::DisplaySources CLumvaneView::SourcesOf(int index, bool decode) const {
+    static_assert(std::size(decltype(DisplaySources::onion){}) == CLumvaneDoc::kMaxOnionFrames);
     const CLumvaneDoc& doc = *GetDoc();
     DisplaySources s;
     s.width = doc.m_nWidth;
     s.height = doc.m_nHeight;
-    if (FrameUsable(doc, index)) s.shown = doc.m_frames[index].GetData();
+    // Pixels of frame i into slot, unless only the encodings are asked for.
+    auto take = [&](int i, int slot) -> const unsigned char* {
+        const CompactImage* f = UsableFrame(doc, i);
+        if (!f) return nullptr;
+        s.encodings[slot] = *f;
+        if (!decode) return nullptr;
+        s.held[slot] = doc.FramePixels(i);
+        return s.held[slot] ? s.held[slot]->GetData() : nullptr;
+    };
+    s.shown = take(index, 0);
     if (m_liveSource && index == doc.m_nCurrentFrame)
-        if (const unsigned char* live = m_liveSource()) s.shown = live;
+        if (const unsigned char* live = m_liveSource()) s.shown = s.live = live;
     if (OnionActive(doc)) {
         const int n = std::min(doc.m_nOnionCount, CLumvaneDoc::kMaxOnionFrames);
-        for (int k = 0; k < n; ++k)
-            if (FrameUsable(doc, doc.m_onionFrames[k]))
-                s.onion[s.onionCount++] = doc.m_frames[doc.m_onionFrames[k]].GetData();
+        for (int k = 0; k < n; ++k) {
+            const int slot = s.onionCount + 1;
+            const unsigned char* p = take(doc.m_onionFrames[k], slot);
+            if (!s.encodings[slot].Empty() && (p || !decode)) s.onion[s.onionCount++] = p;
+        }
     }
     return s;
 }
@@ -120,12 +133,15 @@ void CLumvaneView::PrepareFrame(const CFrameAhead& ahead) {
     if (ahead.frame == CFrameAhead::kNone) {
         m_pAhead = nullptr;
         m_aheadDC = QImage();
+        m_aheadSources = DisplaySources();  // the decoded frames go back to the cache's care
         return;
     }
     if (!doc || doc->m_nWidth <= 0 || doc->m_nHeight <= 0) return;
-    const DisplaySources sources = SourcesOf(ahead.frame);
     // The loop may announce the same frame again when its wait ends early.
-    if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame && m_aheadSources == sources) return;
+    if (m_pAhead == &ahead && m_nAheadFrame == ahead.frame &&
+        m_aheadSources == SourcesOf(ahead.frame, false))
+        return;
+    const DisplaySources sources = SourcesOf(ahead.frame);
     m_pAhead = nullptr;
     if (!FitsDisplay(m_aheadDC, sources.width, sources.height)) {
         m_aheadDC = QImage();
@@ -152,10 +168,11 @@ bool CLumvaneView::TakeFrameAhead(const void* pHint) {
     m_pAhead = nullptr;
     const CLumvaneDoc* doc = GetDoc();
     if (!ahead || pHint != ahead || !doc || doc->m_nCurrentFrame != m_nAheadFrame ||
-        SourcesOf(m_nAheadFrame) != m_aheadSources)
+        SourcesOf(m_nAheadFrame, false) != m_aheadSources)
         return false;
     m_memDC.swap(m_aheadDC);
     if (m_dZoom < 1.0) m_scaledDC.swap(m_aheadScaled);
+    for (auto& pixels : m_aheadSources.held) pixels.reset();
     m_nComposedFrame = m_nAheadFrame;
     return true;
 }

@@ -12,6 +12,7 @@
 #include "document/DocCommandIds.h"
 #include "framework/CommandIds.h"
 #include "support/FillThroughDoor.h"
+#include "support/FrameAccess.h"
 
 namespace {
 using RecoveryTest = AppFixture;
@@ -104,7 +105,7 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
     CLumvaneDoc drawn;
     drawn.CreateAnimation(8, 2);
     drawn.OnAddFrame();
-    drawn.m_frames[1].Fill(40);
+    frames::Fill(drawn, 1, 40);
     drawn.m_brushes[4].Build(6, 0);  // a brush that reads back as it was written
     const QString copyPath = dir.filePath(QStringLiteral("copy.anm"));
     ASSERT_EQ(drawn.OnSaveDocument(copyPath), 1);
@@ -182,9 +183,7 @@ TEST_F(RecoveryTest, ACopyLeftBehindIsOfferedNewestFirstAtTheNextStart) {
             EXPECT_TRUE(doc->IsModified());
             EXPECT_EQ(app->GetRecentFileList(), QStringList());
             ASSERT_EQ(doc->m_nFrameCount, 2);
-            for (int i = 0; i < 2; ++i)
-                EXPECT_EQ(0, std::memcmp(doc->m_frames[i].GetData(), drawn.m_frames[i].GetData(),
-                                         drawn.m_frames[i].PixelCount()));
+            for (int i = 0; i < 2; ++i) EXPECT_EQ(frames::Bytes(*doc, i), frames::Bytes(drawn, i));
             // Until saved, the recovered copy stays; Save writes the original file.
             EXPECT_EQ(files, (QStringList{"new.anm", "new.lock", "new.recovery"}));
             doc->SetModifiedFlag(true);
@@ -221,7 +220,7 @@ TEST_F(RecoveryTest, AFolderThatCannotBeWrittenGivesOneNoticeAndDrawingGoesOn) {
                   round == 0 ? CAutosave::NoticeText(folder) : CFrameWnd::IdleText());
     }
     EXPECT_TRUE(doc->IsModified());
-    EXPECT_EQ(doc->CurrentFrame().GetData()[0], 2);
+    EXPECT_EQ(doc->CurrentFrame()->GetData()[0], 2);
 }
 
 TEST_F(RecoveryTest, SettingsTurnCopiesOffAndSetTheirInterval) {

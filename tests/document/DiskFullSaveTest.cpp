@@ -25,9 +25,11 @@ constexpr rlim_t kLimit = 64 * 1024;  // far below the new file, above the old o
 void MakeNoisy(CLumvaneDoc& doc) {
     MakeAnimation(doc, kWidth, kHeight, {0, 0, 0});
     std::mt19937 rng(99);
-    for (int f = 0; f < 3; ++f)
-        for (std::size_t i = 0; i < doc.m_frames[f].PixelCount(); ++i)
-            doc.m_frames[f].GetData()[i] = static_cast<unsigned char>(rng());
+    for (int f = 0; f < 3; ++f) {
+        frames::Edit frame(doc, f);
+        for (std::size_t i = 0; i < frame->PixelCount(); ++i)
+            frame->GetData()[i] = static_cast<unsigned char>(rng());
+    }
     doc.m_nCurrentFrame = 1;
 }
 

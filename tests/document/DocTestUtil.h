@@ -14,6 +14,8 @@
 #include "framework/Archive.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
+#include "raster/CompactImage.h"
+#include "support/FrameAccess.h"
 #include "support/HintRecorder.h"
 
 namespace doctest {
@@ -69,10 +71,17 @@ inline void Load(CLumvaneDoc& doc, const QByteArray& bytes) {
     doc.Serialize(ar);
 }
 
-// Frame i of a document as bytes.
+// Pixels as bytes: of an image, of borrowed pixels, or of a frame as kept (decoded here).
 inline QByteArray Pixels(const GrayImage& img) {
     return QByteArray(reinterpret_cast<const char*>(img.GetData()),
                       static_cast<qsizetype>(img.PixelCount()));
+}
+inline QByteArray Pixels(const std::shared_ptr<const GrayImage>& img) {
+    return img ? Pixels(*img) : QByteArray();
+}
+inline QByteArray Pixels(const CompactImage& frame) {
+    GrayImage img;
+    return frame.Decode(img) ? Pixels(img) : QByteArray();
 }
 inline void SetPixels(GrayImage& img, std::initializer_list<int> values) {
     int i = 0;
@@ -89,7 +98,7 @@ inline void MakeAnimation(CLumvaneDoc& doc, int width, int height,
             doc.m_nCurrentFrame = i - 1;
             doc.OnAddFrame();
         }
-        doc.m_frames[i].Fill(v);
+        frames::Fill(doc, i, v);
         ++i;
     }
     doc.m_nCurrentFrame = 0;
@@ -131,7 +140,7 @@ inline DocState Capture(CLumvaneDoc& d) {
     for (int i = 0; i < CLumvaneDoc::kMaxFrames; ++i) {
         if (i < d.m_nFrameCount)
             s.frames.push_back(Pixels(d.m_frames[i]));
-        else if (d.m_frames[i].GetData())
+        else if (!d.m_frames[i].Empty())
             s.frames.push_back("unexpected pixels");
     }
     s.undo = Pixels(d.m_undoImage);
@@ -164,7 +173,7 @@ struct CommandHarness {
     // The fill value of each frame in use (frames made by MakeAnimation are uniform).
     std::vector<int> Fills() {
         std::vector<int> v;
-        for (int i = 0; i < doc.m_nFrameCount; ++i) v.push_back(doc.m_frames[i].GetData()[0]);
+        for (int i = 0; i < doc.m_nFrameCount; ++i) v.push_back(frames::Read(doc, i)->GetData()[0]);
         return v;
     }
 };

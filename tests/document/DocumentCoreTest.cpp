@@ -3,11 +3,15 @@
 #include <cstring>
 #include <functional>
 
+#include "DocTestUtil.h"
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
 #include "support/HintRecorder.h"
+
+using doctest::Pixels;
+using doctest::SetPixels;
 
 namespace {
 
@@ -40,7 +44,7 @@ TEST(DocumentCore, ConstructedValues) {
     }
     EXPECT_EQ(doc.m_brushes[9].GetHardness(), 0);
     EXPECT_EQ(doc.m_brushes[4].GetHardness(), 16);
-    for (const GrayImage& f : doc.m_frames) EXPECT_EQ(f.GetData(), nullptr);
+    for (const CompactImage& f : doc.m_frames) EXPECT_TRUE(f.Empty());
 }
 
 TEST(DocumentCore, CreateAnimationSetsUpOneWhiteFrame) {
@@ -55,33 +59,31 @@ TEST(DocumentCore, CreateAnimationSetsUpOneWhiteFrame) {
     EXPECT_EQ(doc.m_bUndoValid + doc.m_bClipValid + doc.m_bEraser + doc.m_bViewsReady, 0);
     EXPECT_EQ(doc.m_undoImage.PixelCount(), 724u * 576u);
     EXPECT_EQ(doc.m_clipImage.PixelCount(), 724u * 576u);
-    const unsigned char* p = doc.m_frames[0].GetData();
-    for (std::size_t i = 0; i < doc.m_frames[0].PixelCount(); ++i) ASSERT_EQ(p[i], 255);
+    EXPECT_EQ(Pixels(doc.m_frames[0]), QByteArray(724 * 576, '\xff'));
     EXPECT_EQ(view.hints, std::vector<int>{1});
 }
 
 TEST(DocumentCore, CreateAnimationThatCannotAllocateChangesNothing) {
     CLumvaneDoc doc;
     ASSERT_EQ(doc.CreateAnimation(8, 4), 1);
-    doc.m_frames[0].GetData()[5] = 7;
+    frames::Edit(doc, 0)->GetData()[5] = 7;
     doc.SetModifiedFlag(true);
     EXPECT_EQ(doc.CreateAnimation(2000000000, 2000000000), 0);
     EXPECT_EQ(doc.CreateAnimation(-4, 10), 0);
     EXPECT_EQ(doc.m_nWidth, 8);
     EXPECT_EQ(doc.m_nFrameCount, 1);
-    EXPECT_EQ(doc.m_frames[0].GetData()[5], 7);
+    EXPECT_EQ(frames::Read(doc, 0)->GetData()[5], 7);
     EXPECT_TRUE(doc.IsModified());
 }
 
 TEST(DocumentCore, AStrokeBeginsWithASnapshotAndMarksModified) {
     CLumvaneDoc doc;
     ASSERT_EQ(doc.CreateAnimation(4, 2), 1);
-    unsigned char* p = doc.m_frames[0].GetData();
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(i * 10);
+    SetPixels(*frames::Edit(doc, 0), {0, 10, 20, 30, 40, 50, 60, 70});
     EXPECT_EQ(doc.BeginStroke(), 1);
     EXPECT_EQ(doc.m_bUndoValid, 1);
     EXPECT_TRUE(doc.IsModified());
-    EXPECT_EQ(std::memcmp(doc.m_undoImage.GetData(), p, 8), 0);
+    EXPECT_EQ(Pixels(doc.m_undoImage), QByteArray::fromHex("000a141e28323c46"));
 }
 
 // The enabled and checked rules of the command table.

@@ -47,6 +47,7 @@ TEST(FrameCommands, AddFrameInsertsWhiteAfterTheCurrent) {
         CScriptedUi ui;
         CommandHarness h;
         MakeAnimation(h.doc, 4, 2, {A, B, C});
+        const std::vector<CompactImage> kept(h.doc.m_frames, h.doc.m_frames + 3);
         h.doc.m_nCurrentFrame = c.current;
         h.doc.m_bOnionSkin = 1;
         h.doc.m_nOnionCount = 1;
@@ -56,11 +57,12 @@ TEST(FrameCommands, AddFrameInsertsWhiteAfterTheCurrent) {
         EXPECT_EQ(h.Fills(), c.after);
         EXPECT_EQ(h.doc.m_nCurrentFrame, c.newCurrent);
         EXPECT_EQ(Pixels(h.doc.m_frames[c.newCurrent]), QByteArray(8, '\xff'));
-        EXPECT_EQ(h.doc.m_frames[4].GetData(), nullptr);
-        // Every frame owns its own buffer.
-        for (int i = 0; i < 4; ++i)
-            for (int j = i + 1; j < 4; ++j)
-                EXPECT_NE(h.doc.m_frames[i].GetData(), h.doc.m_frames[j].GetData());
+        EXPECT_TRUE(h.doc.m_frames[4].Empty());
+        // The frames around move as they are kept, none encoded again.
+        for (int i = 0, k = 0; i < 4; ++i)
+            if (i != c.newCurrent) {
+                EXPECT_TRUE(h.doc.m_frames[i].SameAs(kept[k++])) << i;
+            }
         EXPECT_EQ(h.doc.m_bOnionSkin, 0);
         EXPECT_EQ(h.doc.m_nOnionCount, 0);
         EXPECT_EQ(h.doc.m_bUndoValid, 1);
@@ -70,8 +72,8 @@ TEST(FrameCommands, AddFrameInsertsWhiteAfterTheCurrent) {
     }
 }
 
-TEST(FrameCommands, DeletedFramesBufferGoesToTheNextAddedFrameAndNoneIsShared) {
-    // Frames made by New and Add Frame, and frames read from a file, come from one store.
+TEST(FrameCommands, DeletedFramesSlotIsEmptyAndNoChangeReachesAnotherFrame) {
+    // Frames made by New and Add Frame, and frames read from a file.
     CLumvaneDoc src;
     MakeAnimation(src, 8, 2, {A, B, C, A});
     const QByteArray file = Store(src);
@@ -84,19 +86,24 @@ TEST(FrameCommands, DeletedFramesBufferGoesToTheNextAddedFrameAndNoneIsShared) {
             Load(h.doc, file);
         else
             MakeAnimation(h.doc, 8, 2, {A, B, C, A});
+        const std::vector<CompactImage> kept(h.doc.m_frames, h.doc.m_frames + 4);
         h.doc.m_nCurrentFrame = 1;
-        const unsigned char* freed = h.doc.m_frames[1].GetData();
         ASSERT_TRUE(h.Exec(ID_FRAMES_DELETEFRAME));
+        EXPECT_TRUE(h.doc.m_frames[3].Empty());
+        EXPECT_TRUE(h.doc.m_frames[0].SameAs(kept[0]));
+        EXPECT_TRUE(h.doc.m_frames[1].SameAs(kept[2]));
+        EXPECT_TRUE(h.doc.m_frames[2].SameAs(kept[3]));
         ASSERT_TRUE(h.Exec(ID_FRAMES_ADDFRAME));
         EXPECT_EQ(h.Fills(), (std::vector<int>{A, C, W, A}));
-        EXPECT_EQ(h.doc.m_frames[2].GetData(), freed);
         for (int i = 0; i < 40; ++i) ASSERT_TRUE(h.Exec(ID_FRAMES_ADDFRAME));
-        // No two frames' 16 bytes overlap.
-        std::vector<const unsigned char*> buffers;
-        for (int i = 0; i < h.doc.m_nFrameCount; ++i)
-            buffers.push_back(h.doc.m_frames[i].GetData());
-        std::sort(buffers.begin(), buffers.end());
-        for (std::size_t i = 1; i < buffers.size(); ++i) EXPECT_GE(buffers[i] - buffers[i - 1], 16);
+        // Ink on one of the white frames reaches none of the others.
+        h.doc.m_nCurrentFrame = 20;
+        h.doc.ChangePixels({0, 0, 8, 2}, [](GrayImage& f) { f.Fill(0); });
+        std::vector<int> expect(44, W);
+        expect[0] = expect[43] = A;
+        expect[1] = C;
+        expect[20] = 0;
+        EXPECT_EQ(h.Fills(), expect);
     }
 }
 
@@ -139,7 +146,7 @@ TEST(FrameCommands, DeleteFrameAfterConfirmation) {
         EXPECT_EQ(h.doc.m_bUndoValid, yes ? 0 : 1);  // nothing of a deleted frame comes back
         EXPECT_EQ(h.view->hints, yes ? std::vector<int>{HINT_CURRENT_FRAME} : std::vector<int>{});
         if (yes) {
-            EXPECT_EQ(h.doc.m_frames[2].GetData(), nullptr);
+            EXPECT_TRUE(h.doc.m_frames[2].Empty());
         }
     }
 }
@@ -251,7 +258,7 @@ TEST(FrameCommands, ClearFrameAskInkUndo) {
         CommandHarness h;
         MakeAnimation(h.doc, 4, 1, {A, B});
         h.doc.m_nCurrentFrame = 1;
-        SetPixels(h.doc.m_frames[1], {0, 50, 100, 150});
+        SetPixels(*frames::Edit(h.doc, 1), {0, 50, 100, 150});
         h.view->hints.clear();
         ASSERT_TRUE(h.Exec(ID_EDIT_CLEARFRAME));
         ASSERT_EQ(ui.m_messages.size(), 1u);
@@ -372,7 +379,7 @@ TEST(FrameCommands, UndoAndRedoFollowTheirFrame) {
         c.script(h);
         std::vector<int> pixel1;
         for (int i = 0; i < h.doc.m_nFrameCount; ++i)
-            pixel1.push_back(h.doc.m_frames[i].GetData()[1]);
+            pixel1.push_back(frames::Read(h.doc, i)->GetData()[1]);
         EXPECT_EQ(pixel1, c.pixel1);
         EXPECT_EQ(h.doc.m_nCurrentFrame, c.current);
         EXPECT_EQ(h.Enabled(ID_EDIT_UNDO), c.undo);
@@ -449,7 +456,8 @@ TEST(FrameCommands, RemoveFrameTakesAShotOutWithItsUndoStep) {
         doc.SetModifiedFlag(false);
         EXPECT_EQ(doc.RemoveFrame(c.remove), c.result);
         std::vector<int> fills;
-        for (int i = 0; i < doc.m_nFrameCount; ++i) fills.push_back(doc.m_frames[i].GetData()[0]);
+        for (int i = 0; i < doc.m_nFrameCount; ++i)
+            fills.push_back(frames::Read(doc, i)->GetData()[0]);
         EXPECT_EQ(fills, c.after);
         EXPECT_EQ(doc.m_nCurrentFrame, c.current);
         EXPECT_EQ(doc.History().Size(), c.steps);

@@ -62,7 +62,7 @@ void NewSavedAndChanged(App& a, CScriptedUi& ui, const QString& path) {
     CLumvaneDoc& d = *a.Doc();
     d.m_nCurrentFrame = 0;
     d.OnAddFrame();
-    d.m_frames[1].Fill(40);
+    frames::Fill(d, 1, 40);
     ASSERT_EQ(d.OnSaveDocument(path), 1);
     d.SetPathName(path);
     FillThroughDoor(d, 7);
@@ -224,7 +224,7 @@ TEST(NewAnimation, FileNewMakesOneWhiteFrameAndKeepsBrushesAndSound) {
     EXPECT_EQ(d.m_nWidth, 8);
     EXPECT_EQ(d.m_nHeight, 3);
     EXPECT_EQ(Pixels(d.m_frames[0]), QByteArray(24, '\xff'));
-    EXPECT_EQ(d.m_frames[1].GetData(), nullptr);
+    EXPECT_TRUE(d.m_frames[1].Empty());
     EXPECT_EQ(d.m_undoImage.PixelCount(), 24u);
     EXPECT_EQ(d.m_clipImage.PixelCount(), 24u);
     EXPECT_EQ(d.m_bEraser, 0);

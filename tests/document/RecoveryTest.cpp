@@ -1,5 +1,5 @@
 // Recovery copies: change marks that follow the frames, copies byte for byte what Save writes
-// without touching the document, pixels lent to the writer, copies left by earlier runs, and
+// without touching the document, encodings shared with the writer, copies left by earlier runs, and
 // failures that keep the previous copy.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -64,20 +64,25 @@ TEST(ChangeMarks, FollowTheFramesAndGrowOnlyForTheOnesChanged) {
         CLumvaneDoc d;
         MakeAnimation(d, 8, 2, {A, B, C});
         d.m_nCurrentFrame = 1;
-        // Frames are known by their buffers, which stay put unless a copy reads them.
-        std::map<const unsigned char*, std::pair<int, FrameMark>> before;
-        for (int i = 0; i < 3; ++i) before[d.m_frames[i].GetData()] = {i, d.Mark(i)};
+        // A frame left alone keeps its very encoding; a changed one is encoded anew and is
+        // known by its pixels (only B changes, and stays where it is).
+        std::map<const void*, std::pair<int, FrameMark>> before;
+        for (int i = 0; i < 3; ++i) before[d.m_frames[i].Key()] = {i, d.Mark(i)};
+        const FrameMark markB = d.Mark(1);
         const std::uint64_t count = d.ChangeCount();
         c.action(d);
         for (int i = 0; i < d.m_nFrameCount; ++i) {
-            const auto it = before.find(d.m_frames[i].GetData());
-            if (it == before.end()) {
+            const auto it = before.find(d.m_frames[i].Key());
+            if (it != before.end()) {
+                const auto& [was, mark] = it->second;
+                EXPECT_EQ(d.Mark(i).id, mark.id) << i;
+                EXPECT_EQ(d.Mark(i).version > mark.version, c.changed[was]) << i;
+            } else if (i == 1 && c.changed[1]) {
+                EXPECT_EQ(d.Mark(i).id, markB.id);
+                EXPECT_GT(d.Mark(i).version, markB.version);
+            } else {
                 EXPECT_GT(d.Mark(i).id, count) << "a new frame gets an id of its own";
-                continue;
             }
-            const auto& [was, mark] = it->second;
-            EXPECT_EQ(d.Mark(i).id, mark.id) << i;
-            EXPECT_EQ(d.Mark(i).version > mark.version, c.changed[was]) << i;
         }
     }
 }
@@ -141,11 +146,11 @@ TEST(RecoveryWriter, EachCopyHoldsWhatSaveWritesAndLeavesTheDocumentAlone) {
     // last copy had it, while the marked change is there.
     MakeAnimation(d, 8, 2, {A, B, C});
     ASSERT_EQ(CopyNow(w, d), 0);
-    d.m_frames[2].Fill(99);
+    frames::Fill(d, 2, 99);
     d.m_nCurrentFrame = 0;
     FillThroughDoor(d, 77);
     ASSERT_EQ(CopyNow(w, d), 0);
-    d.m_frames[2].Fill(C);
+    frames::Fill(d, 2, C);
     EXPECT_EQ(ReadAll(w.CopyPath()), Store(d));
 
     // The side file names the animation and the writer; Discard takes everything away.
@@ -193,16 +198,17 @@ TEST(RecoveryWriter, TheFolderAndItsFilesAreTheUsersAlone) {
     ::umask(oldMask);
 }
 
-TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
+TEST(RecoveryWriter, EncodingsACopyTookStayAsTheyWereAndUnchangedOnesAreShared) {
     struct Case {
         const char* name;
         std::function<void(CLumvaneDoc&)> change;
+        int keptAt;  // where frame B's encoding is afterwards, shared; -1: gone
     } cases[] = {
-        {"change", [](CLumvaneDoc& d) { FillThroughDoor(d, 1); }},
-        {"stroke", [](CLumvaneDoc& d) { d.BeginStroke(), d.StrokeDab(1, 1, 255); }},
-        {"delete", [](CLumvaneDoc& d) { d.OnDeleteFrame(); }},
-        {"new", [](CLumvaneDoc& d) { d.CreateAnimation(8, 2); }},
-        {"open", [](CLumvaneDoc& d) { Load(d, Store(d)); }},
+        {"change", [](CLumvaneDoc& d) { FillThroughDoor(d, 1); }, 1},
+        {"stroke", [](CLumvaneDoc& d) { d.BeginStroke(), d.StrokeDab(1, 1, 255); }, 1},
+        {"delete", [](CLumvaneDoc& d) { d.OnDeleteFrame(); }, 0},
+        {"new", [](CLumvaneDoc& d) { d.CreateAnimation(8, 2); }, -1},
+        {"open", [](CLumvaneDoc& d) { Load(d, Store(d)); }, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,21 +216,17 @@ TEST(RecoveryWriter, LentPixelsStayWhileTheCopyReadsThem) {
         ui.m_answers = {IDYES};
         auto d = std::make_unique<CLumvaneDoc>();
         MakeAnimation(*d, 8, 2, {A, B});
-        const unsigned char* lent = d->m_frames[0].GetData();
-        std::shared_ptr<FrameLease> lease = d->LendFrame(0);
+        // What a copy's snapshot takes.
+        const CompactImage taken[2] = {d->StoredFrame(0), d->StoredFrame(1)};
         c.change(*d);
-        EXPECT_NE(d->m_frames[0].GetData(), lent);
+        EXPECT_FALSE(d->StoredFrame(0).SameAs(taken[0]));
+        if (c.keptAt >= 0) {
+            EXPECT_TRUE(d->m_frames[c.keptAt].SameAs(taken[1]));
+        }
         d.reset();  // even the document's end leaves them
-        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(lent), 16), QByteArray(16, char(A)));
-        lease->Done();
+        EXPECT_EQ(Pixels(taken[0]), QByteArray(16, char(A)));
+        EXPECT_EQ(Pixels(taken[1]), QByteArray(16, char(B)));
     }
-    // Once the copy is done, the document writes in place again.
-    CLumvaneDoc d;
-    MakeAnimation(d, 8, 2, {A});
-    const unsigned char* own = d.m_frames[0].GetData();
-    d.LendFrame(0)->Done();
-    FillThroughDoor(d, 1);
-    EXPECT_EQ(d.m_frames[0].GetData(), own);
 }
 
 TEST(RecoveryWriter, FramesChangedWhileACopyIsWrittenComeInTheNext) {
@@ -233,20 +235,29 @@ TEST(RecoveryWriter, FramesChangedWhileACopyIsWrittenComeInTheNext) {
     CLumvaneDoc d;
     MakeAnimation(d, 1028, 768, {0, 0, 0, 0, 0, 0});
     std::mt19937 rng(3);
-    for (int f = 0; f < 6; ++f)
-        for (std::size_t i = 0; i < d.m_frames[f].PixelCount(); ++i)
-            d.m_frames[f].GetData()[i] = static_cast<unsigned char>(rng() & 3);
+    for (int f = 0; f < 6; ++f) {
+        frames::Edit frame(d, f);
+        for (std::size_t i = 0; i < frame->PixelCount(); ++i)
+            frame->GetData()[i] = static_cast<unsigned char>(rng() & 3);
+    }
     const QByteArray taken = Store(d);
-    const unsigned char* last = d.m_frames[5].GetData();
+    const CompactImage last = d.m_frames[5];
     ASSERT_EQ(w.Copy(d), CRecoveryWriter::Result::Started);
-    // Strokes on every frame while the worker encodes them.
+    // Strokes on every frame while the worker writes them; none waits for the copy, which
+    // holds encodings the document never changes.
     for (int f = 5; f >= 0; --f) {
         d.m_nCurrentFrame = f;
-        FillThroughDoor(d, 100 + f);
+        if (f % 2) {
+            ASSERT_EQ(d.BeginStroke(), 1);
+            d.StrokeLine(10, 10, 1000, 700, 255);
+            d.EndStroke();
+        } else {
+            FillThroughDoor(d, 100 + f);
+        }
     }
     d.m_nCurrentFrame = 0;
-    // The last frame is read last: the stroke went to a copy of its pixels.
-    EXPECT_NE(d.m_frames[5].GetData(), last);
+    // The last frame is written last: the stroke went to a new encoding.
+    EXPECT_FALSE(d.m_frames[5].SameAs(last));
     w.WaitUntilIdle();
     EXPECT_EQ(ReadAll(w.CopyPath()), taken);
     ASSERT_EQ(CopyNow(w, d), 0);
@@ -362,7 +373,7 @@ TEST(RecoveryWriter, AProgramKilledWhileACopyIsWrittenLeavesTheLastWholeCopy) {
         EXPECT_EQ(loaded.m_nFrameCount, 3);
         // Either the first copy or the whole second one, never a part of it.
         if (bytes != ReadAll(firstCopy)) {
-            EXPECT_EQ(loaded.m_frames[0].GetData()[0] & ~3, 0);
+            EXPECT_EQ(frames::Read(loaded, 0)->GetData()[0] & ~3, 0);
         }
         ASSERT_EQ(FindAbandonedCopies(folder).size(), 1u);
     }

@@ -18,6 +18,7 @@
 #include "export/ExportSequence.h"
 #include "export/MovieProbe.h"
 #include "playback/WavBuilder.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 namespace fs = std::filesystem;
@@ -451,10 +452,10 @@ TEST(CommandLineProgram, ExportAndInfoOfASavedAnimation) {
         CScriptedUi ui;
         CLumvaneDoc doc;
         ASSERT_EQ(doc.CreateAnimation(8, 2), 1);
-        for (int i = 1; i < 3; ++i) ASSERT_EQ(doc.m_frames[i].Create(8, 2), 1);
-        for (int i = 0; i < 3; ++i)
-            for (int p = 0; p < 16; ++p)
-                doc.m_frames[i].GetData()[p] = static_cast<unsigned char>(i * 50 + p);
+        for (int i = 0; i < 3; ++i) {
+            frames::Edit f(doc, i);
+            for (int p = 0; p < 16; ++p) f->GetData()[p] = static_cast<unsigned char>(i * 50 + p);
+        }
         doc.m_nFrameCount = 3;
         doc.m_nCurrentFrame = 1;
         doc.m_bEraser = 1;
@@ -541,12 +542,7 @@ QString SaveAnimation(const QString& dir, int n) {
     CScriptedUi ui;
     CLumvaneDoc doc;
     EXPECT_EQ(doc.CreateAnimation(64, 48), 1);
-    for (int k = 0; k < n; ++k) {
-        if (k > 0) {
-            EXPECT_EQ(doc.m_frames[k].Create(64, 48), 1);
-        }
-        doc.m_frames[k].Fill(static_cast<unsigned char>(40 * k));
-    }
+    for (int k = 0; k < n; ++k) frames::Fill(doc, k, 40 * k);
     doc.m_nFrameCount = n;
     EXPECT_EQ(doc.OnSaveDocument(anm), 1);
     return anm;

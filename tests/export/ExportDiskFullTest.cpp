@@ -14,6 +14,7 @@
 #include "export/ExportDlg.h"
 #include "export/ExportSequence.h"
 #include "support/ChildProcess.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -33,9 +34,9 @@ const FormatCase kFormats[] = {{"drawing", EXPORT_DRAWING, IDC_FORMAT_TESSEL},
 void MakeFrames(CLumvaneDoc& doc) {
     doc.CreateAnimation(kSide, kSide);
     for (int i = 0; i < kFrames; ++i) {
-        if (i > 0) doc.m_frames[i].Create(kSide, kSide);
-        for (std::size_t p = 0; p < doc.m_frames[i].PixelCount(); ++p)
-            doc.m_frames[i].GetData()[p] = static_cast<unsigned char>(p * 3 + i * 17);
+        frames::Edit f(doc, i);
+        for (std::size_t p = 0; p < f->PixelCount(); ++p)
+            f->GetData()[p] = static_cast<unsigned char>(p * 3 + i * 17);
     }
     doc.m_nFrameCount = kFrames;
 }

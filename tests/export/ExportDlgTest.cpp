@@ -23,6 +23,7 @@
 #include "export/MovieProbe.h"
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 namespace fs = std::filesystem;
@@ -31,12 +32,7 @@ namespace {
 // An animation of count frames of w x h; frame i is filled with the value 10 + i.
 void MakeAnimation(CLumvaneDoc& doc, int count, int w = 8, int h = 2) {
     ASSERT_EQ(doc.CreateAnimation(w, h), 1);
-    for (int i = 0; i < count; ++i) {
-        if (i > 0) {
-            ASSERT_EQ(doc.m_frames[i].Create(w, h), 1);
-        }
-        doc.m_frames[i].Fill(10 + i);
-    }
+    for (int i = 0; i < count; ++i) frames::Fill(doc, i, 10 + i);
     doc.m_nFrameCount = count;
 }
 
@@ -603,9 +599,10 @@ void LoadTrack(CLumvaneDoc& doc, int n) {
 std::string Fingerprint(const CLumvaneDoc& doc) {
     std::string s = std::to_string(doc.m_nFrameCount) + " " + std::to_string(doc.m_nCurrentFrame) +
                     " " + std::to_string(doc.IsModified());
-    for (int i = 0; i < doc.m_nFrameCount; ++i)
-        s.append(reinterpret_cast<const char*>(doc.m_frames[i].GetData()),
-                 doc.m_frames[i].PixelCount());
+    for (int i = 0; i < doc.m_nFrameCount; ++i) {
+        const std::vector<unsigned char> b = frames::Bytes(doc, i);
+        s.append(b.begin(), b.end());
+    }
     return s;
 }
 

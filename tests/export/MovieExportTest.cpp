@@ -26,6 +26,7 @@ extern "C" {
 #include "export/VideoEncoderPlan.h"
 #include "support/ChildProcess.h"
 #include "support/FakeMemoryInfo.h"
+#include "support/FrameAccess.h"
 
 namespace {
 
@@ -57,13 +58,13 @@ struct Animation {
     Animation(int w, int h, int n, bool noise = false) {
         doc.CreateAnimation(w, h);
         for (int k = 0; k < n; ++k) {
-            if (k > 0) doc.m_frames[k].Create(w, h);
+            frames::Edit f(doc, k);
             Picture p(static_cast<std::size_t>(w) * h);
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) {
                     const auto v = static_cast<unsigned char>(Pixel(k, n, w, h, x, y, noise));
                     p[static_cast<std::size_t>(y) * w + x] = v;
-                    doc.m_frames[k].GetData()[static_cast<std::size_t>(h - 1 - y) * w + x] = v;
+                    f->GetData()[static_cast<std::size_t>(h - 1 - y) * w + x] = v;
                 }
             pictures.push_back(std::move(p));
         }

@@ -10,6 +10,7 @@
 #include "intake/ImportCommandLine.h"
 #include "intake/ImportTestFiles.h"
 #include "raster/GrayImage.h"
+#include "support/FrameAccess.h"
 
 using namespace importtest;
 
@@ -153,7 +154,8 @@ TEST_F(ImportProgram, NumberedSetWithHoldsBecomesAnAnimation) {
     const int tones[] = {10, 10, 60, 110, 110, 160};
     for (int f = 0; f < 6; ++f) {
         SCOPED_TRACE(f);
-        const unsigned char* p = doc.m_frames[f].GetData();
+        const auto frame = frames::Read(doc, f);
+        const unsigned char* p = frame->GetData();
         EXPECT_EQ(p[5 * 24 + 10], tones[f]);  // inside the bar
         EXPECT_EQ(p[0], 235);                 // paper as it was
     }

@@ -16,6 +16,7 @@
 #include "intake/ImportDrawingsDlg.h"
 #include "intake/ImportTestFiles.h"
 #include "raster/GrayImage.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 using namespace importtest;
@@ -30,10 +31,10 @@ class ImportWindow : public testing::Test {
     ImportDoors doors;
     void SetUp() override {
         ASSERT_EQ(doc.CreateAnimation(24, 10), 1);  // one white frame
-        doors.insertAfterCurrent = [this](std::vector<GrayImage>& f) {
+        doors.insertAfterCurrent = [this](std::vector<CompactImage>& f) {
             return doc.InsertFrames(doc.m_nCurrentFrame, f);
         };
-        doors.replace = [this](std::vector<GrayImage>& f) { return doc.ReplaceWithFrames(f); };
+        doors.replace = [this](std::vector<CompactImage>& f) { return doc.ReplaceWithFrames(f); };
     }
     // A drawing: paper 235 with a bar of the given tone.
     QString Drawing(const QString& name, int tone, int w = 24, int h = 10) {
@@ -55,8 +56,8 @@ class ImportWindow : public testing::Test {
         };
     }
     int Pixel(int frame, int x, int yTop) const {
-        const GrayImage& f = doc.m_frames[frame];
-        return f.GetData()[(f.GetHeight() - 1 - yTop) * f.GetWidth() + x];
+        const auto f = frames::Read(doc, frame);
+        return f->GetData()[(f->GetHeight() - 1 - yTop) * f->GetWidth() + x];
     }
 };
 
@@ -153,11 +154,7 @@ TEST_F(ImportWindow, RefusalsAndFailuresLeaveTheAnimationAsItWas) {
         EXPECT_EQ(Pixel(0, 5, 5), 255);
     }
     // 499 frames and two drawings: only one more fits, refused in the dialog.
-    std::vector<GrayImage> many(498);
-    for (GrayImage& f : many) {
-        ASSERT_EQ(f.Create(24, 10), 1);
-        f.Fill(255);
-    }
+    std::vector<CompactImage> many(498, CompactImage::Filled(24, 10, 255));
     ASSERT_EQ(doc.InsertFrames(0, many), 1);
     ui.Clear();
     ui.m_dialogScripts.push_back(Accept(false, false));

@@ -16,6 +16,7 @@
 #include "framework/FrameWnd.h"
 #include "framework/View.h"
 #include "playback/Playback.h"
+#include "support/FrameAccess.h"
 #include "support/RecordingWaveOut.h"
 
 // Readable failure messages for texts.
@@ -81,13 +82,10 @@ struct PlayRig {
     RecordingView view;
     QStringList status;
 
-    explicit PlayRig(int frames = 1) {
+    explicit PlayRig(int count = 1) {
         doc.CreateAnimation(8, 2);
-        for (int i = 1; i < frames; ++i) {
-            doc.m_frames[i].Create(8, 2);
-            doc.m_frames[i].Fill(255);
-        }
-        doc.m_nFrameCount = frames;
+        for (int i = 1; i < count; ++i) frames::Fill(doc, i, 255);
+        doc.m_nFrameCount = count;
         AfxSetMainWnd(&frame);
         QObject::connect(frame.statusBar(), &QStatusBar::messageChanged,
                          [this](const QString& t) { status.append(t); });

@@ -9,6 +9,7 @@
 #include <QtTest/QTest>
 
 #include "PlayRig.h"
+#include "support/FrameAccess.h"
 
 namespace {
 
@@ -325,7 +326,7 @@ TEST(Play, WithoutAnimationOrMainWindow) {
     EXPECT_EQ(clock.waits, 0);
 
     doc.CreateAnimation(4, 1);
-    doc.m_frames[1].Create(4, 1);
+    frames::Fill(doc, 1, 255);
     doc.m_nFrameCount = 2;
     player.OnPlay();  // no main window: no status, still plays
     EXPECT_EQ(doc.m_nCurrentFrame, 0);

@@ -17,6 +17,7 @@
 
 #include "PlayRig.h"
 #include "playback/QtWaveOut.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 namespace {
@@ -215,8 +216,7 @@ TEST_F(SoundEndToEnd, LoopRestartsTheTrackEachCycle) {
     rig.doc.m_nFrameCount = 10;
     rig.doc.m_nCurrentFrame = 0;
     for (int i = 1; i < 10; ++i) {
-        rig.doc.m_frames[i].Create(8, 2);
-        rig.doc.m_frames[i].Fill(255);
+        frames::Fill(rig.doc, i, 255);
     }
     CPlayback player(rig.doc, &rig.frame);  // the real clock
     player.SetLoop(true);

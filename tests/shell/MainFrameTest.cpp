@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QWindow>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -201,9 +202,10 @@ TEST_F(MainFrameTest, EveryWriterGoesThroughTheDocument) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
-        doc->m_frames[0].Fill(128);  // so that clear, paste and redo change something
+        frames::Fill(*doc, 0, 128);  // so that clear, paste and redo change something
         doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
         doc->SetUndoDepth(10);
+        const std::vector<unsigned char> before = frames::Bytes(*doc, doc->m_nCurrentFrame);
         c.prepare();
         doc->SetModifiedFlag(false);
         const std::uint64_t version = doc->Mark(doc->m_nCurrentFrame).version;
@@ -215,17 +217,28 @@ TEST_F(MainFrameTest, EveryWriterGoesThroughTheDocument) {
         EXPECT_GT(doc->Mark(doc->m_nCurrentFrame).version, version);
         EXPECT_TRUE(c.undone ? doc->History().CanRedo() : doc->History().CanUndo());
         EXPECT_FALSE(doc->StrokeActive());
-        const GrayImage& shown = doc->m_frames[doc->m_nCurrentFrame];
+        // The frame as stored, decoded here and not taken from the document's decoded frames:
+        // what those serve, and so what the pane shows, must be no older than the encoding.
+        GrayImage stored;
+        ASSERT_TRUE(doc->m_frames[doc->m_nCurrentFrame].Decode(stored));
+        const std::shared_ptr<const GrayImage> shown = frames::Read(*doc, doc->m_nCurrentFrame);
+        ASSERT_EQ(shown->PixelCount(), stored.PixelCount());
+        EXPECT_EQ(std::memcmp(shown->GetData(), stored.GetData(), stored.PixelCount()), 0);
+        if (c.undone) {
+            EXPECT_EQ(frames::Bytes(*doc, doc->m_nCurrentFrame), before);
+        }
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 64; ++x)
-                ASSERT_EQ(qGray(view->DisplayImage().pixel(x, 31 - y)), shown.GetData()[y * 64 + x])
+                ASSERT_EQ(qGray(view->DisplayImage().pixel(x, 31 - y)),
+                          shown->GetData()[y * 64 + x])
                     << x << "," << y;
     }
     // The drags drew along their whole way (a 2-pixel brush on stored row 32 - 10 - 1): from
     // the first point the pane saw, to the move, and on to the release.
     ASSERT_EQ(doc->CreateAnimation(64, 32), 1);
     dragFrom(frame->TimeView()->viewport());
-    const unsigned char* row = doc->m_frames[0].GetData() + (doc->m_nHeight - 11) * 64;
+    const std::shared_ptr<const GrayImage> drawn = frames::Read(*doc, 0);
+    const unsigned char* row = drawn->GetData() + (doc->m_nHeight - 11) * 64;
     for (int from : {10, 20, 30}) {
         int ink = 0;
         for (int x = from; x < from + 10; ++x) ink += row[x] < 255;
@@ -360,8 +373,7 @@ TEST_F(MainFrameTest, SpaceAndRubberToggleTheSameFlagAndLeaveTheBarAlike) {
 }
 
 TEST_F(MainFrameTest, DigitKeysInTheTimelineReachTheDrawingViewThroughTheRelay) {
-    for (int i = 1; i < 3; ++i) ASSERT_EQ(doc->m_frames[i].Create(8, 4), 1);
-    for (int i = 0; i < 3; ++i) doc->m_frames[i].Fill(10 * (i + 1));
+    for (int i = 0; i < 3; ++i) frames::Fill(*doc, i, 10 * (i + 1));
     doc->m_nFrameCount = 3;
     doc->m_nCurrentFrame = 2;
     frame->show();

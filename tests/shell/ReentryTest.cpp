@@ -25,6 +25,7 @@
 #include "framework/FrameWnd.h"
 #include "framework/WinApp.h"
 #include "playback/Playback.h"
+#include "support/FrameAccess.h"
 #include "support/RecordingWaveOut.h"
 #include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
@@ -101,9 +102,11 @@ class ReentryTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
         // Six frames, each with pixels of its own, saved so that nothing is pending.
         for (int i = 1; i < 6; ++i) ASSERT_TRUE(frame->ExecuteCommand(ID_FRAMES_ADDFRAME));
-        for (int i = 0; i < 6; ++i)
-            for (std::size_t p = 0; p < doc->m_frames[i].PixelCount(); ++p)
-                doc->m_frames[i].GetData()[p] = static_cast<unsigned char>(p * 7 + i * 31);
+        for (int i = 0; i < 6; ++i) {
+            frames::Edit f(*doc, i);
+            for (std::size_t p = 0; p < f->PixelCount(); ++p)
+                f->GetData()[p] = static_cast<unsigned char>(p * 7 + i * 31);
+        }
         ASSERT_TRUE(doc->DoSave(dir.filePath("walk.anm")));
         doc->m_nCurrentFrame = 2;
         doc->UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
@@ -119,10 +122,19 @@ class ReentryTest : public ::testing::Test {
 
     std::vector<QByteArray> Frames() const {
         std::vector<QByteArray> v;
-        for (int i = 0; i < CLumvaneDoc::kMaxFrames; ++i)
-            if (i < doc->m_nFrameCount || doc->m_frames[i].GetData())
-                v.emplace_back(reinterpret_cast<const char*>(doc->m_frames[i].GetData()),
-                               static_cast<qsizetype>(doc->m_frames[i].PixelCount()));
+        for (int i = 0; i < CLumvaneDoc::kMaxFrames; ++i) {
+            if (i < doc->m_nFrameCount) {
+                const std::vector<unsigned char> f = frames::Bytes(*doc, i);
+                v.emplace_back(reinterpret_cast<const char*>(f.data()),
+                               static_cast<qsizetype>(f.size()));
+            } else if (!doc->m_frames[i].Empty()) {
+                // A slot past the end that still holds a frame counts as a change too.
+                GrayImage f;
+                doc->m_frames[i].Decode(f);
+                v.emplace_back(reinterpret_cast<const char*>(f.GetData()),
+                               static_cast<qsizetype>(f.PixelCount()));
+            }
+        }
         return v;
     }
 

@@ -9,6 +9,7 @@
 #include "framework/WinApp.h"
 #include "input/TabletInput.h"
 #include "shell/MainFrame.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedTabletDriver.h"
 #include "support/ScriptedUi.h"
 

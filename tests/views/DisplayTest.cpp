@@ -4,6 +4,8 @@
 #include <QEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <algorithm>
+#include <cstring>
 #include <functional>
 #include <tuple>
 
@@ -25,10 +27,10 @@ TEST_P(OnionColours, PixelRule) {
     const int n = static_cast<int>(c.onions.size());
     MakeAnimation(8, 4, n + 1);
     ShowView(100, 100);
-    doc.m_frames[0].Fill(c.shown);
+    frames::Fill(doc, 0, c.shown);
     doc.m_bOnionSkin = 1;
     for (int k = 0; k < n; ++k) {
-        doc.m_frames[k + 1].Fill(c.onions[k]);
+        frames::Fill(doc, k + 1, c.onions[k]);
         doc.m_onionFrames[k] = k + 1;
     }
     doc.m_nOnionCount = n;
@@ -49,11 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
 // Every product of a shown and an onion value, through the real composition.
 TEST_F(ViewTest, OnionDivisionIsExactForAllProducts) {
     MakeAnimation(256, 256, 2);
-    for (int y = 0; y < 256; ++y)
-        for (int x = 0; x < 256; ++x) {
-            SetPixel(0, x, y, x);
-            SetPixel(1, x, y, y);
-        }
+    {
+        frames::Edit shown(doc, 0);
+        frames::Edit onion(doc, 1);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                shown->GetData()[y * 256 + x] = static_cast<unsigned char>(x);
+                onion->GetData()[y * 256 + x] = static_cast<unsigned char>(y);
+            }
+    }
     view = std::make_unique<TestView>(&doc);
     doc.m_bViewsReady = 1;
     doc.m_bOnionSkin = 1;
@@ -71,7 +77,7 @@ TEST_F(ViewTest, OnionModeWithEmptyListShowsPlainGray) {
     MakeAnimation(8, 4, 2);
     ShowView(100, 100);
     SetPixel(0, 1, 0, 77);
-    doc.m_frames[1].Fill(0);
+    frames::Fill(doc, 1, 0);
     doc.m_bOnionSkin = 1;
     doc.m_nOnionCount = 0;
     view->ComposeFrame(0);
@@ -129,7 +135,7 @@ class FlipKeys : public ViewTest {
   protected:
     void SetUp() override {
         MakeAnimation(16, 8, 6);
-        for (int i = 0; i < 6; ++i) doc.m_frames[i].Fill(10 * (i + 1));
+        for (int i = 0; i < 6; ++i) frames::Fill(doc, i, 10 * (i + 1));
         ShowView(100, 100);
     }
     int ShownFrame() { return qGray(view->DisplayImage().pixel(0, 0)) / 10 - 1; }
@@ -210,6 +216,80 @@ TEST_F(FlipKeys, OnionModeKeysToggleNeighbours) {
     ASSERT_EQ(doc.m_nOnionCount, 2);
     EXPECT_EQ(doc.m_onionFrames[0], 1);
     EXPECT_EQ(doc.m_onionFrames[1], 3);
+}
+
+// More frames than stay decoded: on the way to the last frame and back, every frame shown is
+// exactly its own, those decoded again after they left the cache too.
+TEST_F(ViewTest, NextAndPreviousShowEveryFrameOfALongAnimationExactly) {
+    constexpr int kFrames = 20;
+    MakeAnimation(16, 8, kFrames);
+    ASSERT_LT(doc.Cache().Capacity(), kFrames);
+    const auto value = [](int frame, int x, int y) { return (frame * 37 + x * 5 + y * 11) & 255; };
+    for (int i = 0; i < kFrames; ++i) {
+        frames::Edit f(doc, i);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x)
+                f->GetData()[y * 16 + x] = static_cast<unsigned char>(value(i, x, y));
+    }
+    ShowView(100, 100);
+    std::vector<int> path;
+    for (int i = 1; i < kFrames; ++i) path.push_back(i);
+    for (int i = kFrames - 2; i >= 0; --i) path.push_back(i);
+    for (int frame : path) {
+        const int id = frame > doc.m_nCurrentFrame ? ID_FRAMES_NEXTFRAME : ID_FRAMES_PREVFRAME;
+        ASSERT_TRUE(doc.OnCmdMsg(id, CmdPhase::Execute, nullptr));
+        ASSERT_EQ(doc.m_nCurrentFrame, frame);
+        int wrong = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const int v = value(frame, x, y);
+                wrong += Word(x, 7 - y) != qRgb(v, v, v);
+            }
+        EXPECT_EQ(wrong, 0) << "frame " << frame;
+        EXPECT_LE(doc.Cache().Count(), doc.Cache().Capacity());
+    }
+}
+
+// Frames so large that only three stay decoded, under eight onion frames: each of the nine
+// frames composed is its own. Onion frame k darkens only the rows y % 9 == k.
+TEST_F(ViewTest, EightOnionFramesComposeExactlyWhenFewerStayDecoded) {
+    constexpr int kW = 8192, kH = 8193;  // just over a quarter of the cache's budget
+    ASSERT_EQ(FrameCache::CapacityFor(kW, kH), 3);
+    MakeAnimation(kW, kH, 9);
+    const auto value = [](int frame, int y) {
+        if (frame == 0) return 150 + y % 101;
+        return y % 9 == frame ? 60 + 20 * frame : 255;
+    };
+    {
+        GrayImage f;
+        ASSERT_EQ(f.Create(kW, kH), 1);
+        for (int k = 0; k < 9; ++k) {
+            for (int y = 0; y < kH; ++y)
+                std::memset(f.GetData() + static_cast<std::size_t>(y) * kW, value(k, y), kW);
+            frames::Set(doc, k, f);
+        }
+    }
+    view = std::make_unique<TestView>(&doc);
+    doc.m_bViewsReady = 1;
+    doc.m_bOnionSkin = 1;
+    // Listed out of order, so that list order and frame order differ.
+    const int list[8] = {5, 1, 8, 2, 7, 3, 6, 4};
+    std::copy(list, list + 8, doc.m_onionFrames);
+    doc.m_nOnionCount = 8;
+    view->ComposeFrame(0);
+    EXPECT_EQ(doc.Cache().Capacity(), 3);
+    const QImage& image = view->DisplayImage();
+    ASSERT_EQ(image.size(), QSize(kW, kH));
+    int wrongRows = 0;
+    for (int y = 0; y < kH; ++y) {
+        const int shown = value(0, y);
+        int b = shown;
+        for (int k : list) b = b * value(k, y) / 255;
+        const QRgb expected = qRgb(b, b, shown);
+        const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(kH - 1 - y));
+        wrongRows += std::count(row, row + kW, expected) != kW;
+    }
+    EXPECT_EQ(wrongRows, 0);
 }
 
 TEST_F(ViewTest, NinthOnionFrameIsRefused) {
@@ -355,14 +435,14 @@ TEST_F(ViewTest, OddHintsRecomposeAndPaintAtOnce) {
     ShowView(100, 100);
     PaintCounter counter;
     Pane()->installEventFilter(&counter);
-    doc.m_frames[0].Fill(40);
+    frames::Fill(doc, 0, 40);
     doc.UpdateAllViews(nullptr, HINT_VIEWS);
     EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 255);
     EXPECT_EQ(counter.paints, 0);
     doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
     EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 40);
     EXPECT_EQ(counter.paints, 1);  // before any event was processed
-    doc.m_frames[1].Fill(90);
+    frames::Fill(doc, 1, 90);
     doc.m_nCurrentFrame = 1;
     doc.UpdateAllViews(nullptr, HINT_CURRENT_FRAME);
     EXPECT_EQ(qGray(view->DisplayImage().pixel(0, 0)), 90);
@@ -374,7 +454,7 @@ TEST_F(ViewTest, RefreshRectClampsAndTouchesOnlyItsRectangle) {
     MakeAnimation(8, 6);
     ShowView(50, 50);
     view->ComposeFrame(0);
-    doc.m_frames[0].Fill(0);
+    frames::Fill(doc, 0, 0);
     struct Case {
         int l, t, r, b;
         int changed;  // display pixels that became 0
@@ -382,9 +462,9 @@ TEST_F(ViewTest, RefreshRectClampsAndTouchesOnlyItsRectangle) {
     for (Case c : {Case{2, 1, 4, 3, 4}, Case{-5, -5, 1, 1, 1}, Case{7, 5, 99, 99, 1},
                    Case{4, 4, 4, 9, 0}, Case{5, 3, 2, 4, 0}, Case{-9, -9, 99, 99, 48}}) {
         view->ComposeFrame(0);
-        doc.m_frames[0].Fill(255);
+        frames::Fill(doc, 0, 255);
         view->ComposeFrame(0);
-        doc.m_frames[0].Fill(0);
+        frames::Fill(doc, 0, 0);
         view->RefreshRect(0, c.l, c.t, c.r, c.b);
         int changed = 0;
         for (int y = 0; y < 6; ++y)
@@ -423,11 +503,12 @@ TEST_F(ViewTest, AnnouncedFrameIsShownOnlyByItsOwnUpdate) {
         QRgb shown;
     };
     auto nothing = [](CLumvaneView&, CLumvaneDoc&) {};
-    auto silentInk = [](CLumvaneView&, CLumvaneDoc& d) { d.m_frames[1].Fill(60); };
+    auto silentInk = [](CLumvaneView&, CLumvaneDoc& d) { frames::Fill(d, 1, 60); };
     const Case cases[] = {
         {"nothing between", nothing, true, qRgb(50, 50, 100)},  // 100 x 128 / 255
-        // Nothing may run in between: what was composed ahead is what is shown.
-        {"pixels changed unannounced", silentInk, true, qRgb(50, 50, 100)},
+        // A frame's pixels change only with its encoding: the frame composed ahead is then
+        // out of date, and the update shows the new pixels, announced or not.
+        {"pixels changed unannounced", silentInk, true, qRgb(30, 30, 60)},
         {"other update", silentInk, false, qRgb(30, 30, 60)},
         {"onion list emptied", [](CLumvaneView&, CLumvaneDoc& d) { d.m_nOnionCount = 0; }, true,
          qRgb(100, 100, 100)},
@@ -435,7 +516,7 @@ TEST_F(ViewTest, AnnouncedFrameIsShownOnlyByItsOwnUpdate) {
          true, qRgb(64, 64, 128)},
         {"stroke refreshed",
          [](CLumvaneView& v, CLumvaneDoc& d) {
-             d.m_frames[1].Fill(60);
+             frames::Fill(d, 1, 60);
              v.RefreshRect(1, 0, 0, 1, 1);
          },
          true, qRgb(30, 30, 60)},
@@ -444,9 +525,9 @@ TEST_F(ViewTest, AnnouncedFrameIsShownOnlyByItsOwnUpdate) {
     ShowView(50, 50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        doc.m_frames[0].Fill(200);
-        doc.m_frames[1].Fill(100);
-        doc.m_frames[2].Fill(128);
+        frames::Fill(doc, 0, 200);
+        frames::Fill(doc, 1, 100);
+        frames::Fill(doc, 2, 128);
         doc.m_bOnionSkin = 1;
         doc.m_onionFrames[0] = 2;
         doc.m_nOnionCount = 1;
@@ -522,7 +603,7 @@ namespace {
 // key releases that start the return timer.
 TEST_F(ViewTest, WindowShortcutsReachTheView) {
     MakeAnimation(16, 8, 6);
-    for (int i = 0; i < 6; ++i) doc.m_frames[i].Fill(10 * (i + 1));
+    for (int i = 0; i < 6; ++i) frames::Fill(doc, i, 10 * (i + 1));
     doc.m_nCurrentFrame = 1;
     CFrameWnd frame;
     auto* v = new TestView(&doc, &frame);

@@ -29,7 +29,7 @@ TEST_F(ViewTest, ClickTwentyBelowTopDabsStoredRow556) {
     EXPECT_EQ(Pixel(0, 99, 555), 190);
     EXPECT_EQ(qGray(view->DisplayImage().pixel(99, 20)), 255);  // shown only by the release
     Release(At(100, 20));
-    EXPECT_EQ(CountOther(doc.m_frames[0], 255), 1);
+    EXPECT_EQ(CountOther(*Frame(0), 255), 1);
     EXPECT_EQ(qGray(view->DisplayImage().pixel(99, 20)), 190);
     const QImage screen = Pane()->grab().toImage();
     EXPECT_EQ(qGray(screen.pixel(140 + 99, 62 + 20)), 190);
@@ -40,7 +40,7 @@ TEST_F(ViewTest, StrokeFollowsTheDabRulesAndIsShown) {
     MakeAnimation(64, 48, 2);
     ShowView(200, 200);
     doc.m_nDrawBrush = 6;  // size 10
-    Reference ref(doc.m_frames[0]);
+    Reference ref(*Frame(0));
     const BrushStamp& stamp = doc.m_brushes[6];
     Press(At(10, 10));
     Move(At(20, 15));
@@ -54,7 +54,7 @@ TEST_F(ViewTest, StrokeFollowsTheDabRulesAndIsShown) {
     ref->DrawLine(stamp, 20, 33, 30, 18, 0, 255);
     ref->DrawLine(stamp, 30, 18, 50, 18, 0, 255);
     ref->DrawLine(stamp, 50, 18, 52, 17, 0, 255);  // the release draws the last piece
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(*ref));
     // Every changed pixel lies in some refreshed rectangle: the display equals the frame.
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x)
@@ -62,13 +62,13 @@ TEST_F(ViewTest, StrokeFollowsTheDabRulesAndIsShown) {
                 << x << "," << y;
     // One snapshot per press: the undo image is the frame before the stroke.
     EXPECT_EQ(CountOther(doc.m_undoImage, 255), 0);
-    const std::vector<unsigned char> afterFirst = Bytes(doc.m_frames[0]);
+    const std::vector<unsigned char> afterFirst = Bytes(*Frame(0));
     Press(At(40, 40));
     doc.m_bBoxSelect = 1;  // a key switched modes during the stroke: it still ends
     Release(At(40, 40));
     EXPECT_FALSE(doc.StrokeActive());
     EXPECT_EQ(Bytes(doc.m_undoImage), afterFirst);
-    EXPECT_EQ(Bytes(doc.m_frames[1]), std::vector<unsigned char>(64 * 48, 255));
+    EXPECT_EQ(Bytes(*Frame(1)), std::vector<unsigned char>(64 * 48, 255));
 }
 
 TEST_F(ViewTest, MovesWithoutButtonOnlyTrackThePointer) {
@@ -77,19 +77,19 @@ TEST_F(ViewTest, MovesWithoutButtonOnlyTrackThePointer) {
     Move(At(5, 6), Qt::NoButton);
     Move(At(30, 20), Qt::NoButton);
     EXPECT_EQ(view->m_ptLast, QPoint(30, 20));
-    EXPECT_EQ(CountOther(doc.m_frames[0], 255), 0);
+    EXPECT_EQ(CountOther(*Frame(0), 255), 0);
     // Other buttons neither draw nor snapshot.
     QTest::mousePress(Pane(), Qt::RightButton, Qt::NoModifier, At(10, 10));
     QTest::mouseRelease(Pane(), Qt::RightButton, Qt::NoModifier, At(10, 10));
     EXPECT_EQ(doc.m_bUndoValid, 0);
-    EXPECT_EQ(CountOther(doc.m_frames[0], 255), 0);
+    EXPECT_EQ(CountOther(*Frame(0), 255), 0);
     // A drag entering with the button already down draws from the last position seen, and
     // starts as a press does: a snapshot to undo, the document modified.
     Move(At(30, 20), Qt::NoButton);
-    Reference ref(doc.m_frames[0]);
+    Reference ref(*Frame(0));
     Move(At(40, 20));
     ref->DrawLine(doc.m_brushes[0], 30, 28, 40, 28, 0, 255);
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(*ref));
     EXPECT_EQ(doc.m_bUndoValid, 1);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_TRUE(doc.StrokeActive());
@@ -116,23 +116,23 @@ TEST_F(ViewTest, SpaceSwapsStampAndMode) {
     MakeAnimation(64, 48);
     ShowView(200, 200);
     relay.brushIndices.clear();
-    doc.m_frames[0].Fill(0);
+    frames::Fill(doc, 0, 0);
     doc.UpdateAllViews(nullptr, HINT_FRAME_CONTENT);
     QTest::keyClick(view.get(), Qt::Key_Space);
     EXPECT_EQ(doc.m_bEraser, 1);
     EXPECT_EQ(relay.brushIndices, std::vector<int>{9});
-    Reference ref(doc.m_frames[0]);
+    Reference ref(*Frame(0));
     Press(At(32, 24));
     Release(At(32, 24));
     ref->DrawStamp(doc.m_brushes[9], 32, 24, 1, 255);  // size 25, erasing
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(*ref));
     QTest::keyClick(view.get(), Qt::Key_Space);
     EXPECT_EQ(doc.m_bEraser, 0);
     EXPECT_EQ(relay.brushIndices, (std::vector<int>{9, 0}));
     Press(At(10, 10));
     Release(At(10, 10));
     ref->DrawStamp(doc.m_brushes[0], 10, 38, 0, 255);
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(*ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(*ref));
 }
 
 TEST_F(ViewTest, ScrollPositionShiftsFrameCoordinates) {
@@ -205,7 +205,7 @@ TEST_F(Scrub, StepIsScreenWidthOverFrameCount) {
 
 TEST_F(Scrub, ShowsTheFrameAndKeepsOnionListAndBox) {
     Setup(20, 1024, 2);
-    for (int i = 0; i < 20; ++i) doc.m_frames[i].Fill(10 * i);
+    for (int i = 0; i < 20; ++i) frames::Fill(doc, i, 10 * i);
     doc.m_bOnionSkin = 1;
     doc.m_onionFrames[0] = 3;
     doc.m_nOnionCount = 1;

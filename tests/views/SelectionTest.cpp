@@ -91,7 +91,7 @@ TEST_F(Selection, PressGrabsCornerWithinReach) {
     Move(At(35, 33));
     Release(At(35, 33));
     EXPECT_EQ(doc.m_rcSelect, (LRect{15, 13, 105, 103}));
-    EXPECT_EQ(CountOther(doc.m_frames[0], 255), 0);  // nothing drawn
+    EXPECT_EQ(CountOther(*Frame(0), 255), 0);  // nothing drawn
     EXPECT_EQ(doc.m_bUndoValid, 0);
 }
 
@@ -139,7 +139,7 @@ TEST_F(Selection, ScrolledPaneTestsCornersWithoutScrollPosition) {
 }
 
 TEST_F(Selection, CopyAndPasteRegionsOf720By576) {
-    FillPattern(doc.m_frames[0]);
+    FillPattern(*frames::Edit(doc, 0));
     doc.m_rcSelect = {100, 50, 300, 150};
     doc.SetModifiedFlag(false);
     doc.OnCopy();
@@ -171,7 +171,7 @@ TEST_F(Selection, CopyAndPasteRegionsOf720By576) {
 }
 
 TEST_F(Selection, WholeFrameCopyPastedAtTheBox) {
-    FillPattern(doc.m_frames[0]);
+    FillPattern(*frames::Edit(doc, 0));
     doc.m_bBoxSelect = 0;
     doc.OnCopy();
     EXPECT_EQ(doc.m_nClipWidth, 720);
@@ -188,7 +188,7 @@ TEST_F(Selection, WholeFrameCopyPastedAtTheBox) {
     // Without the box a whole-frame copy replaces the whole frame.
     doc.m_bBoxSelect = 0;
     doc.OnPaste();
-    EXPECT_EQ(Bytes(doc.m_frames[1]), Bytes(doc.m_frames[0]));
+    EXPECT_EQ(Bytes(*Frame(1)), Bytes(*Frame(0)));
 }
 
 TEST_F(Selection, PasteLinesDarkensOnly) {
@@ -199,10 +199,10 @@ TEST_F(Selection, PasteLinesDarkensOnly) {
     for (Case c : {Case{128, 200, 100}, Case{255, 77, 77}, Case{255, 0, 0}, Case{0, 200, 0},
                    Case{200, 128, 100}, Case{254, 255, 254}}) {
         doc.m_nCurrentFrame = 0;
-        doc.m_frames[0].Fill(c.clip);
+        frames::Fill(doc, 0, c.clip);
         doc.OnCopy();
         doc.m_nCurrentFrame = 1;
-        doc.m_frames[1].Fill(c.frame);
+        frames::Fill(doc, 1, c.frame);
         doc.OnPasteLines();
         EXPECT_EQ(Pixel(1, 0, 0), c.result) << c.clip << " over " << c.frame;
         EXPECT_EQ(Pixel(1, 719, 575), c.result);
@@ -211,12 +211,12 @@ TEST_F(Selection, PasteLinesDarkensOnly) {
 }
 
 TEST_F(Selection, PasteLinesUsesTheBoxOrigin) {
-    doc.m_frames[0].Fill(0);
+    frames::Fill(doc, 0, 0);
     doc.m_rcSelect = {0, 0, 50, 60};
     doc.OnCopy();
     doc.m_rcSelect = {700, 570, 760, 640};  // mostly outside the frame
     doc.m_nCurrentFrame = 1;
-    doc.m_frames[1].Fill(200);
+    frames::Fill(doc, 1, 200);
     doc.OnPasteLines();
     int dark = 0;
     for (int y = 0; y < 576; ++y)
@@ -240,7 +240,7 @@ TEST_F(Selection, PasteLinesUsesTheBoxOrigin) {
 
 TEST_F(Selection, BoxCopyClipsToTheFrame) {
     MakeAnimation(80, 80, 2);
-    FillPattern(doc.m_frames[0]);
+    FillPattern(*frames::Edit(doc, 0));
     doc.m_rcSelect = {10, 10, 100, 100};
     doc.OnCopy();
     EXPECT_EQ(doc.m_bClipValid, 1);

@@ -114,7 +114,7 @@ TEST_F(TabletViewTest, EachSegmentOfAStrokeTakesTheNextPacket) {
     ref.DrawLine(stamp, 20, 33, 30, 18, 0, 0);
     ref.DrawLine(stamp, 30, 18, 40, 18, 0, 255);
     ref.DrawLine(stamp, 40, 18, 44, 17, 0, 255);
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(ref));
 }
 
 TEST_F(TabletViewTest, MinimisedViewDrawsAtFullPressureAndLeavesThePackets) {
@@ -220,7 +220,7 @@ TEST_F(TabletViewTest, QtTabletEventsOnThePaneGiveTheStrokesTheirPressure) {
     ref.Fill(255);
     ref.DrawStamp(doc.m_brushes[0], 4, 4, 0, 128);
     ref.DrawStamp(doc.m_brushes[0], 4, 4, 0, 255);
-    EXPECT_EQ(Bytes(doc.m_frames[0]), Bytes(ref));
+    EXPECT_EQ(Bytes(*Frame(0)), Bytes(ref));
 }
 
 // The tablet choices with Qt's driver on a machine without a tablet at start: quiet start shows

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/LumvaneDoc.h"
+#include "support/FrameAccess.h"
 #include "support/HintRecorder.h"
 #include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
@@ -50,14 +51,11 @@ class ViewTest : public ::testing::Test {
 
     void TearDown() override { view.reset(); }
 
-    // An animation of `frames` white frames; frame i + 1 is a fresh white frame.
-    void MakeAnimation(int width, int height, int frames = 1) {
+    // An animation of `count` white frames; frame i + 1 is a fresh white frame.
+    void MakeAnimation(int width, int height, int count = 1) {
         ASSERT_EQ(doc.CreateAnimation(width, height), 1);
-        for (int i = 1; i < frames; ++i) {
-            ASSERT_EQ(doc.m_frames[i].Create(width, height), 1);
-            doc.m_frames[i].Fill(255);
-        }
-        doc.m_nFrameCount = frames;
+        for (int i = 1; i < count; ++i) frames::Fill(doc, i, 255);
+        doc.m_nFrameCount = count;
     }
 
     // A shown view whose pane (viewport) is paneW x paneH, past its first paint.
@@ -76,12 +74,16 @@ class ViewTest : public ::testing::Test {
 
     QWidget* Pane() { return view->viewport(); }
 
+    // Frame index decoded, held for as long as the result is.
+    std::shared_ptr<const GrayImage> Frame(int index) { return frames::Read(doc, index); }
     // Frame pixel at stored (x, y).
     int Pixel(int frame, int x, int y) {
-        return doc.m_frames[frame].GetData()[static_cast<std::size_t>(y) * doc.m_nWidth + x];
+        return Frame(frame)->GetData()[static_cast<std::size_t>(y) * doc.m_nWidth + x];
     }
+    // Sets one pixel as a loaded file would have it (a new encoding of the whole frame).
     void SetPixel(int frame, int x, int y, int v) {
-        doc.m_frames[frame].GetData()[static_cast<std::size_t>(y) * doc.m_nWidth + x] =
+        frames::Edit f(doc, frame);
+        f->GetData()[static_cast<std::size_t>(y) * doc.m_nWidth + x] =
             static_cast<unsigned char>(v);
     }
     // The display image's 32-bit word at top-down (x, y), alpha included: what a paint copies.

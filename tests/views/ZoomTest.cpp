@@ -30,11 +30,11 @@ TEST_F(ViewTest, StrokesLandOnTheFramePixelUnderThePenAtEveryZoom) {
         Move(Over(*view, 30, 20));
         Release(Over(*view, 30, 20));
         if (zoom == 1.0)
-            atActualSize = Bytes(doc.m_frames[0]);
+            atActualSize = Bytes(*Frame(0));
         else if (zoom >= 0.5)  // at 12.5 % a screen pixel covers 8 frame pixels
-            EXPECT_EQ(Bytes(doc.m_frames[0]), atActualSize);
+            EXPECT_EQ(Bytes(*Frame(0)), atActualSize);
         else
-            EXPECT_NE(CountOther(doc.m_frames[0], 255), 0);
+            EXPECT_NE(CountOther(*Frame(0), 255), 0);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "document/LumvaneDoc.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 
 int main(int argc, char** argv) {
@@ -22,8 +23,9 @@ int main(int argc, char** argv) {
     if (!doc.CreateAnimation(width, height)) return 3;
     for (int f = 0; f < frames; ++f) {
         if (f > 0) doc.OnAddFrame();
-        unsigned char* p = doc.CurrentFrame().GetData();
-        for (std::size_t i = 0; i < doc.CurrentFrame().PixelCount(); ++i) {
+        frames::Edit frame(doc, doc.m_nCurrentFrame);
+        unsigned char* p = frame->GetData();
+        for (std::size_t i = 0; i < frame->PixelCount(); ++i) {
             state ^= state << 13;
             state ^= state >> 7;
             state ^= state << 17;

@@ -16,6 +16,7 @@
 
 #include "document/LumvaneDoc.h"
 #include "framework/FrameWnd.h"
+#include "support/FrameAccess.h"
 #include "support/ScriptedUi.h"
 #include "views/LumvaneView.h"
 
@@ -35,12 +36,12 @@ std::string Invariants(const CLumvaneDoc& d) {
         e << "current frame " << d.m_nCurrentFrame << " of " << d.m_nFrameCount << "; ";
     const std::size_t pixels = static_cast<std::size_t>(d.m_nWidth) * d.m_nHeight;
     for (int i = 0; i < CLumvaneDoc::kMaxFrames; ++i) {
-        const GrayImage& f = d.m_frames[i];
+        const CompactImage& f = d.m_frames[i];
         if (i < d.m_nFrameCount) {
-            if (!f.GetData() || f.GetWidth() != d.m_nWidth || f.GetHeight() != d.m_nHeight ||
+            if (f.Empty() || f.Width() != d.m_nWidth || f.Height() != d.m_nHeight ||
                 f.PixelCount() != pixels)
-                e << "frame " << i << " is " << f.GetWidth() << "x" << f.GetHeight() << "; ";
-        } else if (f.GetData()) {
+                e << "frame " << i << " is " << f.Width() << "x" << f.Height() << "; ";
+        } else if (!f.Empty()) {
             e << "slot " << i << " past the count holds pixels; ";
         }
     }
@@ -66,9 +67,10 @@ std::string Invariants(const CLumvaneDoc& d) {
 
 std::vector<QByteArray> AllPixels(const CLumvaneDoc& d) {
     std::vector<QByteArray> v;
-    for (int i = 0; i < d.m_nFrameCount; ++i)
-        v.emplace_back(reinterpret_cast<const char*>(d.m_frames[i].GetData()),
-                       static_cast<qsizetype>(d.m_frames[i].PixelCount()));
+    for (int i = 0; i < d.m_nFrameCount; ++i) {
+        const std::vector<unsigned char> f = frames::Bytes(d, i);
+        v.emplace_back(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
+    }
     return v;
 }
 
@@ -169,7 +171,7 @@ class Soak {
     }
 
     void Stroke(std::ostringstream& a) {
-        const std::uint64_t before = Sum(m_doc.CurrentFrame());
+        const std::uint64_t before = Sum(*frames::Read(m_doc, m_doc.m_nCurrentFrame));
         const Qt::KeyboardModifiers mods =
             Uniform(0, 9) == 0 ? Qt::ControlModifier : Qt::NoModifier;
         QPoint p = RandomPoint();
@@ -183,7 +185,7 @@ class Soak {
             a << " " << p.x() << "," << p.y();
         }
         QTest::mouseRelease(Pane(), Qt::LeftButton, mods, p);
-        if (Sum(m_doc.CurrentFrame()) != before) ++m_nDrawn;
+        if (Sum(*frames::Read(m_doc, m_doc.m_nCurrentFrame)) != before) ++m_nDrawn;
     }
     static std::uint64_t Sum(const GrayImage& f) {
         std::uint64_t s = 0;
