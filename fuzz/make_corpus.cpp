@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "document/LumvaneDoc.h"
-#include "support/ScriptedUi.h"
 #include "support/FrameAccess.h"
+#include "support/ScriptedUi.h"
 
 namespace {
 bool Save(CLumvaneDoc& doc, const QString& dir, const char* name) {

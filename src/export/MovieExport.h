@@ -45,7 +45,7 @@ struct MovieFrame {
 
 // The pictures and the sound track of one movie, borrowed for the length of the export.
 struct MovieSource {
-    std::vector<MovieFrame> frames;  // one size, stored bottom-up
+    std::vector<MovieFrame> frames;        // one size, stored bottom-up
     const unsigned char* sound = nullptr;  // 8-bit unsigned mono PCM; null without a track
     std::int64_t soundBytes = 0;
     int soundRate = -1;  // samples per second

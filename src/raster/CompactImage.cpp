@@ -8,9 +8,9 @@
 #include "raster/RunLength.h"
 
 std::size_t CompactImage::PixelCount() const {
-    return m_data ? static_cast<std::size_t>(m_data->width) *
-                        static_cast<std::size_t>(m_data->height)
-                  : 0;
+    return m_data
+               ? static_cast<std::size_t>(m_data->width) * static_cast<std::size_t>(m_data->height)
+               : 0;
 }
 
 CompactImage CompactImage::Make(std::vector<unsigned char> bytes, bool runs, int width,
@@ -40,7 +40,8 @@ CompactImage CompactImage::Encode(const unsigned char* pixels, int width, int he
         std::size_t used = 0;
         while (!encoder.Done()) {
             if (used > count) break;  // runs would outgrow the pixels
-            if (scratch.size() - used < 4096 * raster::kRunBytes) scratch.resize(scratch.size() * 2);
+            if (scratch.size() - used < 4096 * raster::kRunBytes)
+                scratch.resize(scratch.size() * 2);
             used += encoder.Encode(scratch.data() + used, scratch.size() - used);
         }
         std::vector<unsigned char> bytes;
