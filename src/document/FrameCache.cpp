@@ -25,14 +25,18 @@ int FrameCache::Find(const CompactImage& frame) const {
     return -1;
 }
 
+std::shared_ptr<GrayImage> FrameCache::DropOldest() {
+    auto oldest = std::min_element(m_entries.begin(), m_entries.end(),
+                                   [](const Entry& a, const Entry& b) { return a.used < b.used; });
+    std::shared_ptr<GrayImage> pixels = std::move(oldest->pixels);
+    m_entries.erase(oldest);
+    return pixels;
+}
+
 std::shared_ptr<GrayImage> FrameCache::Buffer(int width, int height) {
     if (static_cast<int>(m_entries.size()) >= m_nCapacity) {
-        // The least recently used entry goes; its buffer is used again when no one reads it.
-        auto oldest =
-            std::min_element(m_entries.begin(), m_entries.end(),
-                             [](const Entry& a, const Entry& b) { return a.used < b.used; });
-        std::shared_ptr<GrayImage> pixels = std::move(oldest->pixels);
-        m_entries.erase(oldest);
+        // The oldest entry's buffer is used again when no one reads it.
+        std::shared_ptr<GrayImage> pixels = DropOldest();
         if (pixels.use_count() == 1 && pixels->GetWidth() == width && pixels->GetHeight() == height)
             return pixels;
     }
@@ -92,12 +96,7 @@ void FrameCache::Put(const CompactImage& frame, std::shared_ptr<GrayImage> pixel
     if (frame.Empty() || !pixels) return;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (Find(frame) >= 0) return;
-    while (static_cast<int>(m_entries.size()) >= m_nCapacity) {
-        auto oldest =
-            std::min_element(m_entries.begin(), m_entries.end(),
-                             [](const Entry& a, const Entry& b) { return a.used < b.used; });
-        m_entries.erase(oldest);
-    }
+    while (static_cast<int>(m_entries.size()) >= m_nCapacity) DropOldest();
     Insert(frame, std::move(pixels));
 }
 

@@ -48,6 +48,8 @@ class FrameCache {
     };
     // Index of frame's entry, or -1 (lock held).
     int Find(const CompactImage& frame) const;
+    // Takes the least recently used entry out (lock held) and returns its pixels.
+    std::shared_ptr<GrayImage> DropOldest();
     // A buffer for a frame of width x height: one no one reads any more if the cache is full.
     std::shared_ptr<GrayImage> Buffer(int width, int height);
     void Insert(const CompactImage& frame, std::shared_ptr<GrayImage> pixels);
