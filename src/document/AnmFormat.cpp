@@ -89,7 +89,8 @@ class RecordReader {
   public:
     explicit RecordReader(std::size_t total) : m_total(total) {}
 
-    void Add(const unsigned char* runs, std::size_t n) {
+    // Takes runs up to the frame's end out of n; returns how many it took.
+    std::size_t Add(const unsigned char* runs, std::size_t n) {
         using raster::kRunBytes;
         for (std::size_t k = 0; k < n; ++k) {
             const unsigned char* run = runs + k * kRunBytes;
@@ -110,9 +111,9 @@ class RecordReader {
             m_runs.insert(m_runs.end(), runs, runs + n * kRunBytes);
             if (m_runs.size() > m_total) ToPixels();
         }
+        return n;
     }
     bool Done() const { return m_pos == m_total; }
-    std::size_t Pos() const { return m_pos; }
 
     CompactImage Take(int width, int height) {
         CompactImage image;
@@ -132,12 +133,7 @@ class RecordReader {
 
   private:
     void Decode(unsigned char* out) const {
-        std::size_t pos = 0;
-        for (std::size_t at = 0; at < m_runs.size(); at += raster::kRunBytes) {
-            const std::uint32_t len = raster::GetRunLength(m_runs.data() + at);
-            raster::FillRun(out + pos, m_runs[at], len);
-            pos += len;
-        }
+        raster::RunDecoder(out, m_total).Feed(m_runs.data(), m_runs.size());
     }
     void ToPixels() {
         m_pixels.resize(m_total);
@@ -176,16 +172,7 @@ CompactImage LoadFrameRecord(CArchive& ar, int width, int height) {
                 continue;
             }
             // Only the runs this frame still needs; the next record may follow in the buffer.
-            std::size_t k = 0;
-            std::size_t pos = reader.Pos();
-            const std::size_t total = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-            while (k < avail / kRunBytes && pos < total) {
-                pos += std::min<std::size_t>(raster::GetRunLength(data + k * kRunBytes),
-                                             total - pos + 1);
-                ++k;
-            }
-            reader.Add(data, k);
-            ar.Consume(k * kRunBytes);
+            ar.Consume(reader.Add(data, avail / kRunBytes) * kRunBytes);
         }
         return reader.Take(w, h);
     } catch (const std::bad_alloc&) {
