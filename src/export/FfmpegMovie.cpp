@@ -18,6 +18,7 @@ extern "C" {
 #include "export/MovieFile.h"
 #include "export/MovieSound.h"
 #include "export/VideoEncoderPlan.h"
+#include "intake/SoundImport.h"
 #include "raster/GrayImage.h"
 
 namespace {
@@ -99,12 +100,6 @@ int CloseSecondPass(AVFormatContext*, AVIOContext* pb) {
     av_freep(&pb->buffer);
     avio_context_free(&pb);
     return 0;
-}
-
-QString AvErrorText(int err) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(err, text, sizeof text);
-    return QString::fromUtf8(text);
 }
 
 // A rate the codec takes: the track's own, else the next higher one it lists, else its highest.

@@ -14,6 +14,7 @@
 
 #include "framework/WinApp.h"
 #include "intake/ImageImport.h"
+#include "intake/SoundImport.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -65,12 +66,6 @@ void Put(const char* key, const QString& value) {
 }
 void PutInt(const char* key, int value) {
     if (CWinApp* app = AfxGetApp()) app->WriteProfileInt(kSection, QString::fromLatin1(key), value);
-}
-
-QString AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromLocal8Bit(text);
 }
 
 int Xioctl(int fd, unsigned long request, void* arg) {
@@ -312,7 +307,7 @@ bool CCameraSource::Start(QString& error) {
     av_dict_free(&options);
     if (opened < 0) {
         error = opened == AVERROR(EBUSY) ? CaptureTextBusy(m_name)
-                                         : CaptureTextCannotOpen(m_name, AvError(opened));
+                                         : CaptureTextCannotOpen(m_name, AvErrorText(opened));
         return false;
     }
     if (avformat_find_stream_info(r->format, nullptr) < 0 ||
@@ -471,7 +466,7 @@ void CCameraSource::Run() {
             continue;
         }
         if (read < 0) {
-            Fail(CaptureTextStopped(m_name, AvError(read)));
+            Fail(CaptureTextStopped(m_name, AvErrorText(read)));
             return;
         }
         if (r.packet->stream_index != r.stream) {

@@ -366,6 +366,12 @@ SoundDecode DecodeSoundBytes(const unsigned char* data, std::size_t size, Decode
     return Decode(source, QByteArray(), out, progress);
 }
 
+QString AvErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
 QString SoundTextNoStream(const QString& file) {
     return QStringLiteral("%1 has no sound track.").arg(file);
 }

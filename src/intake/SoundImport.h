@@ -23,6 +23,9 @@ SoundDecode DecodeSoundFile(const QString& path, DecodedSound& out,
 SoundDecode DecodeSoundBytes(const unsigned char* data, std::size_t size, DecodedSound& out,
                              const SoundDecodeProgress& progress = {});
 
+// FFmpeg's own words for one of its error codes.
+QString AvErrorText(int code);
+
 // The message for a failure of file (empty for Ok and Cancelled).
 QString SoundDecodeText(SoundDecode result, const QString& file);
 QString SoundTextNoStream(const QString& file);    // "%1 has no sound track."
