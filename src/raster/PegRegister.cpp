@@ -93,6 +93,28 @@ void PaperStats(const GrayPlane& p, int row0, int rows, int& median, double& sig
     sigma = std::max(1.0, 1.05 * mad);
 }
 
+// Puts h's centre at the mean of the pixels in [xa, xb] x [ya, yb], each weighted by how far it
+// has gone from the paper towards the hole's tone (departure): nothing up to the noise (or
+// half the hole's depth), fully from the depth on.
+template <typename Departure>
+void WeightCentre(Blob& h, int xa, int xb, int ya, int yb, double depth, double noise,
+                  Departure departure) {
+    const double lo = std::min(noise, 0.5 * depth);
+    double sw = 0, sx = 0, sy = 0;
+    for (int y = ya; y <= yb; ++y)
+        for (int x = xa; x <= xb; ++x) {
+            const double wt =
+                std::clamp((departure(x, y) - lo) / std::max(1e-6, depth - lo), 0.0, 1.0);
+            sw += wt;
+            sx += wt * x;
+            sy += wt * y;
+        }
+    if (sw > 0) {
+        h.cx = sx / sw;
+        h.cy = sy / sw;
+    }
+}
+
 BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
     BandResult best;
     const int w = p.width;
@@ -255,22 +277,10 @@ BandResult SearchBand(const GrayPlane& p, int row0, int rows) {
                 depth += h.dark ? -d : d;
                 ++count;
             }
-        const double hi = count ? depth / count : 1;
-        const double lo = std::min(noise, 0.5 * hi);
-        double sw = 0, sx = 0, sy = 0;
-        for (int y = ya; y <= yb; ++y)
-            for (int x = xa; x <= xb; ++x) {
-                double d = p.At(x, row0 + y) - background(x, y);
-                if (h.dark) d = -d;
-                const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
-                sw += wt;
-                sx += wt * x;
-                sy += wt * y;
-            }
-        if (sw > 0) {
-            h.cx = sx / sw;
-            h.cy = sy / sw;
-        }
+        WeightCentre(h, xa, xb, ya, yb, count ? depth / count : 1, noise, [&](int x, int y) {
+            const double d = p.At(x, row0 + y) - background(x, y);
+            return h.dark ? -d : d;
+        });
     }
     return best;
 }
@@ -315,21 +325,9 @@ BandResult Search(const GrayPlane& p, int row0, int rows) {
                     ++count;
                 }
             }
-        const double hi = count ? depth / count : 1;
-        const double lo = std::min(noise, 0.5 * hi);
-        double sw = 0, sx = 0, sy = 0;
-        for (int y = ya; y <= yb; ++y)
-            for (int x = xa; x <= xb; ++x) {
-                const double d = h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
-                const double wt = std::clamp((d - lo) / std::max(1e-6, hi - lo), 0.0, 1.0);
-                sw += wt;
-                sx += wt * x;
-                sy += wt * y;
-            }
-        if (sw > 0) {
-            h.cx = sx / sw;
-            h.cy = sy / sw;
-        }
+        WeightCentre(h, xa, xb, ya, yb, count ? depth / count : 1, noise, [&](int x, int y) {
+            return h.dark ? paper - p.At(x, row0 + y) : p.At(x, row0 + y) - paper;
+        });
     }
     return r;
 }
